@@ -1,0 +1,239 @@
+// Build-time generator of the constant tables: reads the data files of tables/ (UTF-8, one row
+// per line) and writes them as C++ constant arrays with their texts in Windows-1250.
+//   kuf_gen <tables-dir> <out.inc>
+// Any malformed row stops the build with the file, the line and what is wrong.
+#include "cp1250.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string g_file; // file being read, for messages
+int g_line = 0;
+
+[[noreturn]] void fail(const std::string &what) {
+  std::cerr << g_file << ":" << g_line << ": " << what << "\n";
+  std::exit(1);
+}
+
+std::vector<std::string> split(const std::string &s, char sep) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : s) {
+    if (c == sep) {
+      out.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  out.push_back(cur);
+  return out;
+}
+
+// The data rows of a file: every line but comments ("#" first) and empty lines.
+std::vector<std::string> rows_of(const std::string &dir, const std::string &name) {
+  g_file = dir + "/" + name;
+  g_line = 0;
+  std::ifstream in(g_file, std::ios::binary);
+  if (!in)
+    fail("cannot read the file");
+  std::vector<std::string> rows;
+  std::string line;
+  while (std::getline(in, line)) {
+    ++g_line;
+    if (!line.empty() && line.back() == '\r')
+      fail("carriage return in a data file");
+    if (line.empty() || line[0] == '#')
+      continue;
+    rows.push_back(line);
+  }
+  return rows;
+}
+
+// A C++ string literal of the Windows-1250 form of a UTF-8 text (octal escapes above 126).
+std::string literal(const std::string &utf8) {
+  std::string bytes(utf8.size(), '\0');
+  long n = cp1250::from_utf8(utf8, bytes.begin());
+  if (n < 0)
+    fail("text without a Windows-1250 form: " + utf8);
+  bytes.resize(static_cast<std::size_t>(n));
+  std::string out = "\"";
+  for (char ch : bytes) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 32 || c > 126) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\%03o", c);
+      out += esc;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::size_t cp_length(const std::string &utf8) {
+  std::string bytes(utf8.size(), '\0');
+  long n = cp1250::from_utf8(utf8, bytes.begin());
+  if (n < 0)
+    fail("text without a Windows-1250 form: " + utf8);
+  return static_cast<std::size_t>(n);
+}
+
+long to_long(const std::string &s) {
+  char *end = nullptr;
+  long v = std::strtol(s.c_str(), &end, 10);
+  if (s.empty() || *end != '\0')
+    fail("not a whole number: '" + s + "'");
+  return v;
+}
+
+double to_double(const std::string &s) {
+  char *end = nullptr;
+  double v = std::strtod(s.c_str(), &end);
+  if (s.empty() || *end != '\0')
+    fail("not a number: '" + s + "'");
+  return v;
+}
+
+std::string exact(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  std::string s = buf;
+  if (s.find_first_of(".e") == std::string::npos)
+    s += ".0";
+  return s;
+}
+
+void catalogue(const std::string &dir, std::ostream &out) {
+  auto rows = rows_of(dir, "katalog.txt");
+  std::map<std::string, int> seen;
+  out << "inline constexpr std::array<Chyba, " << rows.size() + 1 << "> Etab{{\n";
+  for (const auto &r : rows) {
+    auto f = split(r, '|');
+    if (f.size() != 3)
+      fail("expected code|description|expected text");
+    if (f[0].size() != 5 || (f[0][0] != 'E' && f[0][0] != 'W'))
+      fail("a code is five characters beginning with E or W: " + f[0]);
+    if (!seen.emplace(f[0], static_cast<int>(seen.size())).second)
+      fail("code listed twice: " + f[0]);
+    if (cp_length(f[1]) > 160 || cp_length(f[2]) > 40)
+      fail("description over 160 or expected text over 40 characters: " + f[0]);
+    out << "    {" << literal(f[0]) << ", " << literal(f[1]) << ", " << literal(f[2]) << "},\n";
+  }
+  out << "    {\"KONEC\", \"KoNeC\", \"KoNeC\"}}};\n\n";
+  // std::map orders its keys bytewise, the order of the per-code summary.
+  out << "inline constexpr std::array<std::uint16_t, " << rows.size() << "> EtabPoradi{{";
+  int k = 0;
+  for (const auto &[code, row] : seen)
+    out << (k++ % 16 ? " " : "\n    ") << row << ",";
+  out << "}};\n\n";
+}
+
+void elements(const std::string &dir, std::ostream &out) {
+  auto rows = rows_of(dir, "prvky.txt");
+  std::vector<double> dbl;
+  std::vector<std::string> chr;
+  struct Section {
+    std::vector<std::string> rows, names;
+  };
+  std::map<char, Section> sections;
+  for (const auto &r : rows) {
+    auto f = split(r, '|');
+    if (f[0] == "D") {
+      for (std::size_t i = 1; i < f.size(); ++i)
+        dbl.push_back(to_double(f[i]));
+    } else if (f[0] == "C") {
+      chr.assign(f.begin() + 1, f.end());
+    } else if (f[0] == "P" || f[0] == "T" || f[0] == "N") {
+      if (f.size() != 8)
+        fail("expected 8 fields in an element row");
+      if (f[2] != "N" && f[2] != "R" && f[2] != "S")
+        fail("type must be N, R or S");
+      long from = to_long(f[3]), to = to_long(f[4]);
+      if (from > to || from < 0)
+        fail("bad length bounds");
+      auto bound = [&](const std::string &v) -> long {
+        if (f[5].empty() != f[6].empty())
+          fail("give both value bounds or none");
+        if (f[5].empty())
+          return 0;
+        if (f[2] == "S") {
+          for (std::size_t i = 0; i < chr.size(); ++i)
+            if (chr[i] == v)
+              return 1000 + static_cast<long>(i);
+          fail("text bound not in the C list: '" + v + "'");
+        }
+        for (std::size_t i = 1; i < dbl.size(); ++i)
+          if (dbl[i] == to_double(v))
+            return static_cast<long>(i);
+        fail("number bound not in the D list: " + v);
+      };
+      long vfrom = bound(f[5]), vto = bound(f[6]);
+      std::ostringstream row;
+      row << "    {" << literal(f[1]) << ", '" << f[2] << "', " << from << ", " << to << ", "
+          << vfrom << ", " << vto << ", " << literal(f[7]) << "},\n";
+      sections[f[0][0]].rows.push_back(row.str());
+      sections[f[0][0]].names.push_back(f[1]);
+    } else {
+      fail("unknown row kind " + f[0]);
+    }
+  }
+  if (dbl.size() != 26 || chr.size() != 23)
+    fail("the bound lists hold 26 numbers and 23 texts");
+  out << "inline constexpr std::array<double, " << dbl.size() << "> TValDbl{{";
+  for (std::size_t i = 0; i < dbl.size(); ++i)
+    out << (i % 6 ? " " : "\n    ") << exact(dbl[i]) << ",";
+  out << "}};\n\n";
+  out << "inline constexpr std::array<std::string_view, " << chr.size() << "> TValChar{{\n";
+  for (const auto &c : chr)
+    out << "    " << literal(c) << ",\n";
+  out << "}};\n\n";
+  const char *marker[] = {"KoNeCP", "KoNeCT", "KoNeCN"};
+  const char *table[] = {"Ptab", "Ttab", "Ntab"};
+  const char *ns[] = {"p", "t", "n"};
+  const char key[] = {'P', 'T', 'N'};
+  for (int s = 0; s < 3; ++s) {
+    const auto &rs = sections[key[s]].rows;
+    out << "inline constexpr std::array<Prvek, " << rs.size() + 1 << "> " << table[s] << "{{\n";
+    for (const auto &r : rs)
+      out << r;
+    out << "    {\"" << marker[s] << "\", ' ', 0, 0, 0, 0, \"\"}}};\n\n";
+    out << "namespace " << ns[s] << " { // row of each element in " << table[s] << "\n";
+    const auto &names = sections[key[s]].names;
+    for (std::size_t i = 0; i < names.size(); ++i)
+      out << "inline constexpr int " << names[i] << " = " << i << ";\n";
+    out << "} // namespace " << ns[s] << "\n\n";
+  }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (argc != 3) {
+    std::cerr << "usage: kuf_gen <tables-dir> <out.inc>\n";
+    return 2;
+  }
+  std::string dir = argv[1];
+  std::ostringstream out;
+  out << "// generated from tables/katalog.txt and tables/prvky.txt, do not edit\n\n";
+  catalogue(dir, out);
+  elements(dir, out);
+  std::ofstream file(argv[2], std::ios::binary);
+  file << out.str();
+  if (!file.flush()) {
+    std::cerr << argv[2] << ": cannot write\n";
+    return 1;
+  }
+  return 0;
+}
