@@ -1,0 +1,57 @@
+// The state of a run that the files of the driver share.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "driver.hpp"
+#include "reader.hpp"
+
+namespace driver {
+
+// The list file of list mode: input names separated by white space.
+class Seznam {
+public:
+  static std::unique_ptr<Seznam> open(const std::string &path);
+  explicit Seznam(std::FILE *f) : f_(f) {}
+  Seznam(const Seznam &) = delete;
+  Seznam &operator=(const Seznam &) = delete;
+  ~Seznam() { std::fclose(f_); }
+  // The next word, or false at the end of the list.
+  bool dalsi(std::string &word);
+
+private:
+  std::FILE *f_;
+};
+
+struct State {
+  std::string s_vstup = "kuf.xml";           // input document; in list mode the one being read
+  std::string s_chyby = "kufe.htm";          // protocol file
+  std::string s_vystup = "...";              // output copy; "..." for none
+  std::string s_vstsez;                      // list file: the input argument without its "@"
+  char sw_muf = 'N';                         // 'A' when the inputs come from a list file
+  std::unique_ptr<report::FileSink> errsoub; // protocol
+  std::unique_ptr<report::FileSink> outsoub; // output copy
+  std::unique_ptr<Seznam> linsoub;           // list file
+  std::unique_ptr<reader::Input> insoub;     // input being read
+  report::Sink *konzole = nullptr;           // console
+  Options opt;
+};
+extern State st;
+
+inline constexpr std::size_t kMaxParametr = 60;             // longest argument or listed name
+inline constexpr std::string_view kProgram = "LD952_v0.91"; // program tag of banner and header
+
+// Console (and, once the protocol is open, protocol) message of a fatal condition; ends the
+// run with exit code 13. `smazat` first wipes the progress line.
+[[noreturn]] void fatal(std::string_view format_head, const std::string &name, bool do_protokolu,
+                        bool smazat);
+[[noreturn]] void nelze_otevrit(const std::string &name, bool do_protokolu, bool smazat = false);
+[[noreturn]] void dlouhy_parametr(const std::string &name, bool do_protokolu, bool smazat);
+
+void zpracuj_argumenty(int argc, const char *const *argv);
+char format_protokolu(const std::string &s_chyby);
+bool konec_vstupu();
+[[noreturn]] void zpracuj_KONp();
+
+} // namespace driver

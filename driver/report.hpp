@@ -1,0 +1,182 @@
+// Error rows and the byte sinks they are written to. Every finding of every check goes through
+// zpracuj_chybu, which counts it, looks its code up in the error catalogue and writes one row
+// into the protocol in the format chosen at start-up. This layer sits below the reader and the
+// rules, which both report through it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ldinc952.hpp"
+
+namespace report {
+
+// A text of at most N characters. What does not fit is cut off, so a value of any length from
+// the document can be assigned or appended without touching anything beside the field.
+template <std::size_t N> class Pole {
+public:
+  Pole() = default;
+  Pole(std::string_view s) { assign(s); }
+  void assign(std::string_view s) {
+    n_ = s.size() < N ? s.size() : N;
+    if (n_ > 0)
+      std::memcpy(b_, s.data(), n_);
+  }
+  void append(std::string_view s) {
+    std::size_t k = s.size() < N - n_ ? s.size() : N - n_;
+    if (k > 0)
+      std::memcpy(b_ + n_, s.data(), k);
+    n_ += k;
+  }
+  void push_back(char c) {
+    if (n_ < N)
+      b_[n_++] = c;
+  }
+  void pop_back() {
+    if (n_ > 0)
+      --n_;
+  }
+  void clear() { n_ = 0; }
+  void cut(std::size_t n) { n_ = n < n_ ? n : n_; } // keeps the first n characters
+  void erase(std::size_t pos, std::size_t count) {  // removes count characters at pos
+    if (pos >= n_)
+      return;
+    count = count < n_ - pos ? count : n_ - pos;
+    std::memmove(b_ + pos, b_ + pos + count, n_ - pos - count);
+    n_ -= count;
+  }
+  void set(std::size_t i, char c) {
+    if (i < n_)
+      b_[i] = c;
+  }
+  std::string_view view() const { return {b_, n_}; }
+  operator std::string_view() const { return view(); }
+  std::size_t size() const { return n_; }
+  bool empty() const { return n_ == 0; }
+  char back() const { return n_ ? b_[n_ - 1] : '\0'; }
+  static constexpr std::size_t capacity = N;
+
+private:
+  char b_[N]{};
+  std::size_t n_ = 0;
+};
+
+// Buffered byte output that remembers its first failure. Writers never stop on a failure;
+// the owner asks `flush` or `ok` at the end and reports it.
+class Sink {
+public:
+  explicit Sink(std::size_t capacity = std::size_t{1} << 16) : buf_(capacity ? capacity : 1) {}
+  Sink(const Sink &) = delete;
+  Sink &operator=(const Sink &) = delete;
+  virtual ~Sink() = default;
+
+  void put(std::string_view s) {
+    if (s.empty())
+      return;
+    if (s.size() <= buf_.size() - used_) {
+      std::memcpy(buf_.data() + used_, s.data(), s.size());
+      used_ += s.size();
+    } else {
+      spill(s);
+    }
+  }
+  void put(char c) {
+    if (used_ == buf_.size())
+      flush();
+    buf_[used_++] = c;
+  }
+  // Hands the buffered bytes on; false when this or any earlier write failed.
+  bool flush();
+  bool ok() const { return ok_; }
+
+protected:
+  virtual bool emit(std::string_view bytes) = 0;
+
+private:
+  void spill(std::string_view s);
+  std::vector<char> buf_;
+  std::size_t used_ = 0;
+  bool ok_ = true;
+};
+
+// A file created (or emptied) for writing, in binary mode so that a line end is one line feed
+// on every system. `close` reports whether every byte reached the file.
+class FileSink final : public Sink {
+public:
+  static std::unique_ptr<FileSink> create(const std::string &path);
+  explicit FileSink(std::FILE *f, bool owned) : f_(f), owned_(owned) {}
+  ~FileSink() override;
+  bool close();
+
+private:
+  bool emit(std::string_view bytes) override;
+  std::FILE *f_;
+  bool owned_;
+};
+
+// Collects everything in memory; the tests read the console and the files through it.
+class StringSink final : public Sink {
+public:
+  StringSink() : Sink(4096) {}
+  ~StringSink() override = default;
+  const std::string &text() {
+    flush();
+    return out_;
+  }
+
+private:
+  bool emit(std::string_view bytes) override {
+    out_.append(bytes);
+    return true;
+  }
+  std::string out_;
+};
+
+// Small formatted texts: a number or a printf-style format into a buffer on the stack, large
+// enough for any double written with the program's formats.
+class Text {
+public:
+  Text() = default;
+  explicit Text(std::int64_t v);
+  static Text f(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+  std::string_view view() const { return {b_, n_}; }
+  operator std::string_view() const { return view(); }
+
+private:
+  char b_[2048] = "";
+  std::size_t n_ = 0;
+};
+
+// The protocol formats, chosen from the protocol file's extension.
+enum : char { kHtml = 'H', kCsv = 'C', kText = 'T', kXml = 'X' };
+
+struct State {
+  char sw_err = kHtml;       // protocol format
+  char sw_nepisW = 'N';      // 'A' after -w: rows of weight W are counted, not written
+  Sink *errsoub = nullptr;   // the protocol file
+  Sink *konzole = nullptr;   // the console (standard output)
+  std::int64_t sumchybE = 0; // findings of weight E
+  std::int64_t sumchybW = 0; // findings of weight W, suppressed ones included
+  std::array<std::int64_t, tables::Etab.size()> EtabNum{}; // rows written per catalogue row
+  Pole<19> telicokod; // employer column: AA0017, "/" and AA0113 when given
+  Pole<11> identnec;  // employee column: AA0126 of the record concerned
+};
+extern State st;
+void reset();
+
+// Reports one finding: line text, code, element, value, expected text ("?" asks for the
+// catalogue's). Returns 0 when the row was suppressed by -w, else 1.
+int zpracuj_chybu(std::string_view line, std::string_view code, std::string_view elem,
+                  std::string_view value, std::string_view expected);
+
+// Writes a text that comes from the document, the command line or the catalogue into an HTML
+// or XML protocol, with & < > " as entities.
+void put_markup_text(Sink &out, std::string_view s);
+
+} // namespace report

@@ -1,0 +1,267 @@
+// A run from the command line to the main loop: the banner, the arguments, the files (none
+// created when one would overwrite another file of the run), the run stamp, the protocol
+// header and the state loop, which only the end of input or a fatal condition ends.
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <vector>
+
+#include "cp1250.hpp"
+#include "internal.hpp"
+#include "rules.hpp"
+
+namespace driver {
+
+State st;
+
+std::unique_ptr<Seznam> Seznam::open(const std::string &path) {
+  std::FILE *f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr)
+    return nullptr;
+  struct stat info {};
+  if (fstat(fileno(f), &info) != 0 || S_ISDIR(info.st_mode)) {
+    std::fclose(f);
+    return nullptr;
+  }
+  return std::make_unique<Seznam>(f);
+}
+
+bool Seznam::dalsi(std::string &word) {
+  int c = 0;
+  while ((c = std::getc(f_)) != EOF && std::isspace(c))
+    ;
+  if (c == EOF)
+    return false;
+  word.clear();
+  do
+    word += static_cast<char>(c);
+  while ((c = std::getc(f_)) != EOF && !std::isspace(c));
+  return true;
+}
+
+namespace {
+
+// Identity of a file for the overwrite check: device and inode when it exists, else its
+// absolute path (the folder resolved, so that "a" and "./a" are the same).
+struct Identita {
+  bool existuje = false;
+  dev_t dev{};
+  ino_t ino{};
+  std::string cesta;
+  bool operator==(const Identita &o) const {
+    return existuje == o.existuje && (existuje ? dev == o.dev && ino == o.ino : cesta == o.cesta);
+  }
+};
+
+Identita identita(const std::string &path) {
+  Identita id;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) {
+    id.existuje = true;
+    id.dev = info.st_dev;
+    id.ino = info.st_ino;
+    return id;
+  }
+  std::size_t slash = path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  char resolved[PATH_MAX];
+  id.cesta = realpath(dir.c_str(), resolved) ? std::string(resolved) + "/" : dir;
+  id.cesta += slash == std::string::npos ? path : path.substr(slash + 1);
+  return id;
+}
+
+// Refuses, before anything is created, a protocol or output copy that is the same file as an
+// input of the run (the list file and every name in it) or as each other.
+void zkontroluj_prepis() {
+  std::vector<std::string> vstupy;
+  if (st.s_vstup.substr(0, 1) == "@") {
+    vstupy.push_back(st.s_vstup.substr(1));
+    if (auto seznam = Seznam::open(vstupy.back())) {
+      std::string word;
+      for (bool first = true; seznam->dalsi(word) && (first || word != "..."); first = false)
+        vstupy.push_back(word);
+    }
+  } else {
+    vstupy.push_back(st.s_vstup);
+  }
+  std::vector<Identita> ids;
+  for (const auto &v : vstupy)
+    ids.push_back(identita(v));
+  Identita protokol = identita(st.s_chyby);
+  for (const auto &id : ids)
+    if (id == protokol)
+      nelze_otevrit(st.s_chyby, false);
+  if (st.s_vystup == "...")
+    return;
+  ids.push_back(protokol);
+  Identita kopie = identita(st.s_vystup);
+  for (const auto &id : ids)
+    if (id == kopie)
+      nelze_otevrit(st.s_vystup, false);
+}
+
+void otevri_soubory() {
+  st.errsoub = report::FileSink::create(st.s_chyby);
+  if (!st.errsoub)
+    nelze_otevrit(st.s_chyby, false);
+  report::st.errsoub = st.errsoub.get();
+  if (st.s_vystup != "...") {
+    st.outsoub = report::FileSink::create(st.s_vystup);
+    if (!st.outsoub)
+      nelze_otevrit(st.s_vystup, true);
+    reader::st.outsoub = st.outsoub.get();
+    reader::st.sw_vystup = 'A';
+  }
+  if (st.s_vstup.substr(0, 1) == "@") {
+    st.s_vstsez = st.s_vstup.substr(1);
+    st.linsoub = Seznam::open(st.s_vstsez);
+    if (!st.linsoub)
+      nelze_otevrit(st.s_vstsez, true);
+    st.sw_muf = 'A';
+    std::string word;
+    if (st.linsoub->dalsi(word)) {
+      if (word.size() > kMaxParametr)
+        dlouhy_parametr(word, true, false);
+      st.s_vstup = word;
+    }
+  }
+  st.insoub = reader::Input::open(st.s_vstup, st.opt.read_buffer);
+  if (!st.insoub)
+    nelze_otevrit(st.s_vstup, true);
+  reader::st.insoub = st.insoub.get();
+}
+
+// "dd/mm/20yy  hh:mm:ss"
+std::string razitko() {
+  std::tm t{};
+  if (st.opt.stamp) {
+    t = *st.opt.stamp;
+  } else {
+    std::time_t now = std::time(nullptr);
+    localtime_r(&now, &t);
+  }
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%02d/%02d/20%02d  %02d:%02d:%02d", t.tm_mday, t.tm_mon + 1,
+                t.tm_year % 100, t.tm_hour, t.tm_min, t.tm_sec);
+  return buf;
+}
+
+void hlavicka(const std::string &stamp) {
+  report::Sink &out = *st.errsoub;
+  switch (report::st.sw_err) {
+  case report::kHtml:
+    out.put("<html>\n<head>\n");
+    out.put("<META http-equiv=\"Content-Type\" content=\"text/html; charset=Windows-1250\">\n");
+    out.put("<title>KUF - vysledky kontroly dat</title>\n</head>\n<body>\n");
+    out.put("<table cellspacing=\"0\" cellpadding=\"2\" border=\"1\" width=100% >\n");
+    out.put("<tr bgcolor=\"lightblue\" valign=\"left\">\n");
+    out.put("<th width=15%> "), out.put("Datum a čas: "_cp);
+    out.put(" </th><th width=20%> "), out.put(stamp);
+    out.put(" </th><th width=12%> "), out.put("Soubor: ");
+    out.put(" </th><th width=38%> "), report::put_markup_text(out, st.s_vstup);
+    out.put(" </th><th width=15%>&nbsp"), out.put(kProgram), out.put(" </th>\n");
+    out.put("</table>\n");
+    out.put("<table cellspacing=\"0\" cellpadding=\"2\" border=\"1\">\n");
+    out.put("<tr bgcolor=\"lightblue\">\n");
+    out.put("<th>Řádek<th>Chyba</th><th>Zaměstnavatel</th><th>Zaměstnanec</th><th>Prvek</th>"
+            "<th>Hodnota</th><th>Očekáváno</th><th>Popis</th>\n"_cp);
+    out.put("</tr>\n");
+    break;
+  case report::kCsv:
+    out.put("Radek;Chyba;Zamestnavatel;Zamestnanec;Prvek;Hodnota;Ocekavano;Popis\n");
+    break;
+  case report::kText:
+    out.put(" "), out.put("Datum a čas: "_cp), out.put("  "), out.put(stamp), out.put("  ");
+    out.put("Soubor: "), out.put("  "), out.put(st.s_vstup), out.put(" \n");
+    out.put("C.radku  Chyba   ICO/Kod Zamestnanec  Prvek      Hodnota Ocekavano   Popis\n\n");
+    break;
+  case report::kXml:
+    out.put("<?xml version = \"1.0\" encoding = \"Windows-1250\"?>");
+    out.put("<KUF_chyby>\n");
+    out.put("<DatumCas>"), out.put(stamp), out.put("</DatumCas>\n");
+    out.put("<Soubor>"), report::put_markup_text(out, st.s_vstup), out.put("</Soubor>\n");
+    break;
+  default:
+    break;
+  }
+}
+
+// The state loop. The end of input ends the run inside a handler (through konec_vstupu), so
+// the loop has no exit of its own; state W can only follow that end and is treated as it.
+[[noreturn]] void hlavni_smycka() {
+  for (;;) {
+    switch (reader::st.rezim_zprac) {
+    case 'Z':
+      reader::zpracuj_ZACp();
+      break;
+    case 'G':
+      reader::zpracuj_KUFz();
+      break;
+    case 'H':
+      reader::zpracuj_KUF(rules::k_Pre);
+      break;
+    case 'I':
+      reader::zpracuj_KUFm();
+      break;
+    case 'J':
+      reader::zpracuj_KUFk();
+      break;
+    case 'S':
+      rules::zpracuj_TELz();
+      break;
+    case 'T':
+      reader::zpracuj_TEL(rules::k_Tel);
+      break;
+    case 'U':
+      rules::zpracuj_TELk();
+      break;
+    case 'M':
+      rules::zpracuj_NECz();
+      break;
+    case 'N':
+      reader::zpracuj_NEC(rules::k_Nec);
+      break;
+    case 'O':
+      rules::zpracuj_NECk();
+      break;
+    default: // 'W' and 'K'
+      zpracuj_KONp();
+    }
+  }
+}
+
+} // namespace
+
+int run(int argc, const char *const *argv, report::Sink &console, const Options &options) {
+  report::reset();
+  reader::reset();
+  rules::reset();
+  st = State{};
+  st.opt = options;
+  st.konzole = &console;
+  report::st.konzole = &console;
+  int code = 0;
+  try {
+    console.put("\nProgram  "), console.put(kProgram), console.put("  kontola dat pro KUF\n");
+    zpracuj_argumenty(argc, argv);
+    report::st.sw_err = format_protokolu(st.s_chyby);
+    zkontroluj_prepis();
+    otevri_soubory();
+    hlavicka(razitko());
+    reader::st.konec_vstupu = konec_vstupu;
+    hlavni_smycka();
+  } catch (const Stop &stop) {
+    code = stop.code;
+  }
+  // Whatever is still open is closed here: after a fatal condition the protocol and the
+  // output copy keep what was written before it.
+  report::st.errsoub = nullptr;
+  reader::st.outsoub = nullptr;
+  reader::st.insoub = nullptr;
+  st = State{};
+  console.flush();
+  return code;
+}
+
+} // namespace driver

@@ -1,0 +1,129 @@
+// The document reader: the text and number helpers, the markup scanner over the input
+// stream, and the document state machine that walks the report section by section, writes
+// the output copy and hands every value element to the check of its section.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ldinc952.hpp"
+#include "report.hpp"
+
+namespace reader {
+
+using report::Pole;
+
+// ---- Text and number helpers ---------------------------------------------------------------
+
+// Converts a value of element type `typ` ('R' allows one decimal point): an optional sign in
+// the first place, digits and points only. Returns 0 and the value, or 1 and 0 when refused.
+int StrToDbl(double &out, std::string_view text, char typ);
+// The text without its leading blanks (character 32 only).
+std::string_view jezltrim(std::string_view s);
+// 'A' when every character k of the start name equals character k + 1 of the end name.
+char prvek_zac_kon(std::string_view start, std::string_view end);
+// 1-based position of the first `c` in `s`, 0 when absent.
+std::size_t jinstr(std::string_view s, char c);
+// The absolute difference, the larger minus the smaller.
+double jezdifdbl(double a, double b);
+
+// ---- Input -----------------------------------------------------------------------------------
+
+// An input document (or list file) read through a buffer of a chosen size.
+class Input {
+public:
+  static std::unique_ptr<Input> open(const std::string &path, std::size_t buffer_size);
+  Input(std::FILE *f, std::size_t buffer_size) : f_(f), buf_(buffer_size ? buffer_size : 1) {}
+  Input(const Input &) = delete;
+  Input &operator=(const Input &) = delete;
+  ~Input();
+  // Reads the next piece into the buffer; an empty view at the end of the file.
+  std::string_view fill();
+
+private:
+  std::FILE *f_;
+  std::vector<char> buf_;
+};
+
+// ---- Element state of the three sections ---------------------------------------------------
+
+// Per row of a section's element rule table: the occurrence count, the mark, the line and the
+// value of the latest occurrence, and the section's order position.
+template <std::size_t N> struct Sekce {
+  std::int64_t Pre[N]{};    // occurrences since the section start
+  char Esw[N]{};            // 'E' after a failed check, else blank
+  std::int64_t Lin[N]{};    // line of the latest occurrence; 0 before the first
+  double Sum[N]{};          // converted value of the latest occurrence (number rows)
+  std::int64_t porDat = -1; // known elements seen in the section, minus one
+  void zacni() {            // section start: counts, values and order position
+    for (std::size_t i = 0; i < N; ++i)
+      Pre[i] = 0, Sum[i] = 0;
+    porDat = -1;
+  }
+};
+
+// The line text of a stored line number ("" for one never set).
+inline report::Text radek(std::int64_t line) {
+  return line > 0 ? report::Text(line) : report::Text();
+}
+
+// ---- Scanner and state machine ---------------------------------------------------------------
+
+// Called at the end of every input: true when the next input of a list is open in `insoub`;
+// false when the input has ended for good (the run is then normally over already).
+using KonecVstupu = bool (*)();
+// The check of one section, given the element name and its value.
+using Kontrola = int (*)(std::string_view elem, std::string_view obsah);
+
+struct State {
+  // scanner
+  std::int64_t cislo_radky = 1;       // input line being read, from 1
+  char je_OTVZAV = 'N';               // 'A': the "<" of the next tag is already consumed
+  char je_ZAVZAV = 'N';               // 'A': the ">" of the current tag is already consumed
+  Input *insoub = nullptr;            // input being read
+  KonecVstupu konec_vstupu = nullptr; // asked at the end of each input
+  std::string_view okno;              // unread part of the input buffer
+  // document state machine
+  char rezim_zprac = 'Z';                                     // state of the main loop
+  Pole<300> buf_element{"        inicializace buf_elementu"}; // scanner buffer
+  Pole<51> akt_elem;               // current element name (50 characters and "/")
+  Pole<300> akt_obsah;             // its content without leading blanks
+  char sw_prvniKUF = 'A';          // 'N' once the root end tag was handled
+  char sw_bylTEL = '\0';           // 'N' from the root start tag, 'A' from an employer on
+  char sw_bylNEC = '\0';           // 'A' once the current employer has a record
+  report::Sink *outsoub = nullptr; // output copy, written while sw_vystup is 'A'
+  char sw_vystup = 'N';
+  // element state of the submitter, employer and employee sections
+  Sekce<tables::Ptab.size()> P;
+  Sekce<tables::Ttab.size()> T;
+  Sekce<tables::Ntab.size()> N;
+};
+extern State st;
+void reset();
+
+// The current line as text, the line column of most error rows.
+inline report::Text s_cislo_radky() { return report::Text(st.cislo_radky); }
+
+int dej_element(Pole<300> &buf);
+int dej_zbytek_elementu(Pole<300> &buf, char rezim);
+int preskoc_zbytek_komentare();
+int dej_obsah(Pole<300> &buf);
+
+// Handlers of the document states; each sets the next state itself.
+int zpracuj_ZACp();              // Z: prologue up to the root start tag
+int zpracuj_KUFz();              // G: rest of the root start tag
+int zpracuj_KUF(Kontrola k_Pre); // H: submitter elements, and the place between employers
+int zpracuj_KUFm();              // I: after the root end tag
+int zpracuj_KUFk();              // J: root end tag, presence of the submitter elements
+int zpracuj_TEL(Kontrola k_Tel); // T: employer elements
+int zpracuj_NEC(Kontrola k_Nec); // N: employee elements
+
+// The fixed root line of the output copy.
+inline constexpr std::string_view kKorenVystupu =
+    "<KUF verze=\"1.6\" xmlns=\"http://www.example.org/schemas/2004/KUF/1.6/\"> \n";
+
+} // namespace reader

@@ -1,0 +1,150 @@
+// The generic element check: the element's row in the rule table of its section, its count,
+// its place in the order, its length, its conversion to a number and its value range. A value
+// that fails its length or conversion stops here; one that fails only its range goes on to
+// the rules particular to the element.
+#include "cp1250.hpp"
+#include "internal.hpp"
+#include "rules.hpp"
+
+namespace rules {
+
+namespace {
+
+using reader::s_cislo_radky;
+using report::zpracuj_chybu;
+using tables::Prvek;
+
+// Steps common to the three sections: the row (ES301 when unknown), its count and line, and
+// its order (ES305 naming the element whose turn it was). Returns the row, or -1.
+template <const auto &Tab, std::size_t N>
+int najdi_a_zapis(reader::Sekce<N> &s, std::string_view elem, std::string_view obsah) {
+  std::size_t dalsi = static_cast<std::size_t>(s.porDat + 1);
+  int row = dalsi + 1 < Tab.size() && Tab[dalsi].elem == elem ? static_cast<int>(dalsi)
+                                                              : tables::najdi_prvek<Tab>(elem);
+  if (row < 0) {
+    zpracuj_chybu(s_cislo_radky(), "ES301", elem, obsah,
+                  report::Text(static_cast<std::int64_t>(obsah.size())));
+    return -1;
+  }
+  s.Esw[row] = ' ';
+  s.Lin[row] = reader::st.cislo_radky;
+  ++s.Pre[row];
+  ++s.porDat;
+  if (s.porDat != row) {
+    // Past the end marker row the table has no row; its marker name stands for it.
+    std::size_t at = static_cast<std::size_t>(s.porDat);
+    zpracuj_chybu(s_cislo_radky(), "ES305", elem, obsah,
+                  at < Tab.size() ? Tab[at].elem : Tab.back().elem);
+  }
+  return row;
+}
+
+bool ma_cislo(const Prvek &p) { return p.val_from >= 1 && p.val_from <= 999; }
+bool ma_text(const Prvek &p) { return p.val_from >= 1000; }
+
+// Length within the row's bounds; else the row's code with "délka ...", and the mark E.
+template <std::size_t N>
+bool delka_v_mezich(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
+                    std::string_view obsah) {
+  auto len = static_cast<long long>(obsah.size());
+  if (len >= p.lg_from && len <= p.lg_to)
+    return true;
+  static constexpr std::string_view kDelka = "délka"_cp; // views of _cp end in a NUL
+  report::Text cek = p.lg_from == p.lg_to
+                         ? report::Text::f("%s %d", kDelka.data(), p.lg_to)
+                         : report::Text::f("%s %d - %d", kDelka.data(), p.lg_from, p.lg_to);
+  zpracuj_chybu(s_cislo_radky(), p.err, elem, obsah, cek);
+  s.Esw[row] = 'E';
+  return false;
+}
+
+// Conversion by the row's type; a refused value gets the row's code and the mark E.
+template <std::size_t N>
+bool prevod(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
+            std::string_view obsah, double &x) {
+  if (reader::StrToDbl(x, obsah, p.typ) == 0)
+    return true;
+  s.Esw[row] = 'E';
+  zpracuj_chybu(s_cislo_radky(), p.err, elem, obsah, "?");
+  return false;
+}
+
+// Number or text range; outside it the row's code and the mark E. The check goes on.
+template <std::size_t N>
+void rozsah(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
+            std::string_view obsah, double x) {
+  bool venku = false;
+  if (ma_cislo(p))
+    venku = x < tables::TValDbl[static_cast<std::size_t>(p.val_from)] ||
+            x > tables::TValDbl[static_cast<std::size_t>(p.val_to)];
+  else if (ma_text(p))
+    venku = obsah < tables::TValChar[static_cast<std::size_t>(p.val_from - 1000)] ||
+            obsah > tables::TValChar[static_cast<std::size_t>(p.val_to - 1000)];
+  if (venku) {
+    zpracuj_chybu(s_cislo_radky(), p.err, elem, obsah, "?");
+    s.Esw[row] = 'E';
+  }
+}
+
+} // namespace
+
+int k_Pre(std::string_view elem, std::string_view obsah) {
+  auto &s = reader::st.P;
+  int row = najdi_a_zapis<tables::Ptab>(s, elem, obsah);
+  if (row < 0)
+    return 1;
+  const Prvek &p = tables::Ptab[static_cast<std::size_t>(row)];
+  if (!delka_v_mezich(s, row, p, elem, obsah))
+    return 0;
+  double x = 0;
+  if (ma_cislo(p) && !prevod(s, row, p, elem, obsah, x))
+    return 0;
+  rozsah(s, row, p, elem, obsah, x);
+  pravidla_predkladatele(row, obsah);
+  return 0;
+}
+
+int k_Tel(std::string_view elem, std::string_view obsah) {
+  auto &s = reader::st.T;
+  int row = najdi_a_zapis<tables::Ttab>(s, elem, obsah);
+  if (row < 0)
+    return 1;
+  const Prvek &p = tables::Ttab[static_cast<std::size_t>(row)];
+  double x = 0;
+  if (ma_cislo(p)) {
+    if (!prevod(s, row, p, elem, obsah, x))
+      return 0;
+    s.Sum[row] = x;
+  }
+  if (!delka_v_mezich(s, row, p, elem, obsah))
+    return 0;
+  if (obsah.empty()) { // only the facility code may be empty: it then has no rule
+    s.Esw[row] = 'E';
+    return 0;
+  }
+  rozsah(s, row, p, elem, obsah, x);
+  pravidla_zamestnavatele(row, obsah, x);
+  return 0;
+}
+
+int k_Nec(std::string_view elem, std::string_view obsah) {
+  auto &s = reader::st.N;
+  int row = najdi_a_zapis<tables::Ntab>(s, elem, obsah);
+  if (row < 0)
+    return 1;
+  const Prvek &p = tables::Ntab[static_cast<std::size_t>(row)];
+  double x = 0;
+  if (ma_cislo(p)) {
+    if (!prevod(s, row, p, elem, obsah, x))
+      return 0;
+    s.Sum[row] = x;
+  }
+  zachyt_zamestnance(row, obsah, x);
+  if (!delka_v_mezich(s, row, p, elem, obsah))
+    return 0;
+  rozsah(s, row, p, elem, obsah, x);
+  ciselniky_zamestnance(row, obsah);
+  return 0;
+}
+
+} // namespace rules
