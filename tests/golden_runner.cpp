@@ -1,0 +1,298 @@
+// Runs golden cases: each *.case file holds the command line, the input files and the
+// expected bytes of every file the run writes, of the console and of the exit code. The check
+// runs in-process in a fresh folder, once per read-buffer size; all sizes must give the same
+// bytes. GOLDEN_UPDATE=1 rewrites the expectations with what the run produced.
+//
+// Case file: sections introduced by a line "-- <kind> [name] --":
+//   -- args --            one argument per line
+//   -- file NAME --       an input file written before the run ("-- file NAME noeol --": the
+//                         last line feed of the section is not part of the file)
+//   -- expect NAME --     the expected content of a file after the run
+//   -- console --         the expected console output
+//   -- exit --            the expected exit code
+// Lines before the first section describe the case. Every file in the folder after the run
+// must be expected, or be an input left unchanged.
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "driver.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Section {
+  std::string kind, name, body;
+  bool noeol = false;
+};
+
+struct Case {
+  std::string head;
+  std::vector<Section> sections;
+};
+
+std::string read_file(const fs::path &p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write_file(const fs::path &p, const std::string &bytes) {
+  std::ofstream out(p, std::ios::binary);
+  out << bytes;
+}
+
+bool is_marker(const std::string &line, Section &sec) {
+  if (line.size() < 7 || line.compare(0, 3, "-- ") != 0 ||
+      line.compare(line.size() - 3, 3, " --") != 0)
+    return false;
+  std::istringstream words(line.substr(3, line.size() - 6));
+  words >> sec.kind >> sec.name;
+  std::string flag;
+  words >> flag;
+  sec.noeol = flag == "noeol";
+  return sec.kind == "args" || sec.kind == "file" || sec.kind == "expect" ||
+         sec.kind == "console" || sec.kind == "exit";
+}
+
+Case parse(const std::string &text) {
+  Case c;
+  std::size_t pos = 0;
+  Section *cur = nullptr;
+  while (pos < text.size()) {
+    std::size_t nl = text.find('\n', pos);
+    std::size_t end = nl == std::string::npos ? text.size() : nl + 1;
+    std::string line = text.substr(pos, end - pos);
+    std::string bare = line.back() == '\n' ? line.substr(0, line.size() - 1) : line;
+    Section sec;
+    if (is_marker(bare, sec)) {
+      c.sections.push_back(sec);
+      cur = &c.sections.back();
+    } else if (cur != nullptr) {
+      cur->body += line;
+    } else {
+      c.head += line;
+    }
+    pos = end;
+  }
+  for (auto &s : c.sections)
+    if (s.noeol && !s.body.empty() && s.body.back() == '\n')
+      s.body.pop_back();
+  return c;
+}
+
+std::string unparse(const Case &c) {
+  std::string out = c.head;
+  for (const auto &s : c.sections) {
+    bool noeol = !s.body.empty() && s.body.back() != '\n';
+    out +=
+        "-- " + s.kind + (s.name.empty() ? "" : " " + s.name) + (noeol ? " noeol" : "") + " --\n";
+    out += s.body;
+    if (noeol)
+      out += '\n';
+  }
+  return out;
+}
+
+struct Result {
+  std::map<std::string, std::string> files; // every file in the folder after the run
+  std::string console;
+  int exit = 0;
+};
+
+Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::vector<std::string> args = {"ld952"};
+  for (const auto &s : c.sections) {
+    if (s.kind == "file") {
+      fs::create_directories((dir / s.name).parent_path());
+      write_file(dir / s.name, s.body);
+    } else if (s.kind == "args") {
+      std::istringstream lines(s.body);
+      std::string a;
+      while (std::getline(lines, a))
+        args.push_back(a);
+    }
+  }
+  std::vector<const char *> argv;
+  for (const auto &a : args)
+    argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+
+  driver::Options opt;
+  opt.read_buffer = buffer;
+  std::tm stamp{};
+  stamp.tm_mday = 24, stamp.tm_mon = 11, stamp.tm_year = 108;
+  stamp.tm_hour = 12, stamp.tm_min = 34, stamp.tm_sec = 56;
+  opt.stamp = stamp;
+
+  fs::path back = fs::current_path();
+  fs::current_path(dir);
+  report::StringSink console;
+  Result r;
+  r.exit = driver::run(static_cast<int>(args.size()), argv.data(), console, opt);
+  r.console = console.text();
+  fs::current_path(back);
+  for (const auto &e : fs::recursive_directory_iterator(dir))
+    if (e.is_regular_file())
+      r.files[fs::relative(e.path(), dir).generic_string()] = read_file(e.path());
+  return r;
+}
+
+// Shows bytes so that a difference in line ends or in Windows-1250 letters is visible.
+std::string visible(const std::string &s) {
+  std::string out;
+  for (char c : s) {
+    auto ch = static_cast<unsigned char>(c);
+    if (ch == '\n') {
+      out += "\\n\n";
+    } else if (ch == '\r') {
+      out += "\\r";
+    } else if (ch < 32 || ch > 126) {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\x%02X", ch);
+      out += b;
+    } else {
+      out += static_cast<char>(ch);
+    }
+  }
+  return out;
+}
+
+void show_difference(const std::string &what, const std::string &want, const std::string &got) {
+  std::size_t at = 0;
+  while (at < want.size() && at < got.size() && want[at] == got[at])
+    ++at;
+  std::size_t from = want.rfind('\n', at);
+  from = from == std::string::npos ? 0 : from + 1;
+  std::cout << "  " << what << " differs at byte " << at << "\n  expected:\n"
+            << visible(want.substr(from, 400)) << "\n  got:\n"
+            << visible(got.substr(from, 400)) << "\n";
+}
+
+// Compares a run with the case; returns the failures (empty when it passes).
+std::vector<std::string> compare(const Case &c, const Result &r) {
+  std::vector<std::string> bad;
+  std::map<std::string, std::string> inputs, expected;
+  std::string console;
+  int exit = 0;
+  for (const auto &s : c.sections) {
+    if (s.kind == "file")
+      inputs[s.name] = s.body;
+    else if (s.kind == "expect")
+      expected[s.name] = s.body;
+    else if (s.kind == "console")
+      console = s.body;
+    else if (s.kind == "exit")
+      exit = std::atoi(s.body.c_str());
+  }
+  for (const auto &[name, want] : expected) {
+    auto it = r.files.find(name);
+    if (it == r.files.end())
+      bad.push_back("missing file " + name);
+    else if (it->second != want)
+      show_difference(name, want, it->second), bad.push_back("file " + name);
+  }
+  for (const auto &[name, got] : r.files) {
+    if (expected.count(name))
+      continue;
+    auto in = inputs.find(name);
+    if (in == inputs.end())
+      bad.push_back("unexpected file " + name);
+    else if (in->second != got)
+      bad.push_back("input changed: " + name);
+  }
+  if (r.console != console)
+    show_difference("console", console, r.console), bad.push_back("console");
+  if (r.exit != exit)
+    bad.push_back("exit code " + std::to_string(r.exit) + ", expected " + std::to_string(exit));
+  return bad;
+}
+
+void update(Case &c, const Result &r, const fs::path &file) {
+  std::map<std::string, std::string> inputs;
+  for (const auto &s : c.sections)
+    if (s.kind == "file")
+      inputs[s.name] = s.body;
+  std::vector<Section> kept;
+  for (const auto &s : c.sections)
+    if (s.kind == "args" || s.kind == "file")
+      kept.push_back(s);
+  for (const auto &[name, got] : r.files) {
+    auto in = inputs.find(name);
+    if (in == inputs.end() || in->second != got)
+      kept.push_back({"expect", name, got, false});
+  }
+  kept.push_back({"console", "", r.console, false});
+  kept.push_back({"exit", "", std::to_string(r.exit) + "\n", false});
+  c.sections = kept;
+  write_file(file, unparse(c));
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 2) {
+    std::cerr << "usage: golden_runner <folder or case file>...\n";
+    return 2;
+  }
+  std::vector<fs::path> cases;
+  for (int i = 1; i < argc; ++i) {
+    fs::path p = argv[i];
+    if (fs::is_directory(p)) {
+      for (const auto &e : fs::recursive_directory_iterator(p))
+        if (e.path().extension() == ".case")
+          cases.push_back(e.path());
+    } else {
+      cases.push_back(p);
+    }
+  }
+  std::sort(cases.begin(), cases.end());
+  const bool updating = std::getenv("GOLDEN_UPDATE") != nullptr;
+  const char *sizes_env = std::getenv("GOLDEN_BUFFERS");
+  std::vector<std::size_t> sizes = {4096, 1, 2, 3, 7};
+  if (sizes_env != nullptr) {
+    sizes.clear();
+    std::istringstream in(sizes_env);
+    for (std::size_t n; in >> n;)
+      sizes.push_back(n);
+  }
+  fs::path work = fs::temp_directory_path() / ("kuf-golden-" + std::to_string(::getpid()));
+  int failed = 0;
+  for (const auto &file : cases) {
+    Case c = parse(read_file(file));
+    fs::path dir = work / file.stem();
+    bool ok = true;
+    for (std::size_t i = 0; i < sizes.size() && ok; ++i) {
+      Result r = run_case(c, dir, sizes[i]);
+      if (updating && i == 0) {
+        update(c, r, file);
+        continue;
+      }
+      auto bad = compare(c, r);
+      if (!bad.empty()) {
+        ok = false;
+        std::cout << "FAIL " << file.string() << " (read buffer " << sizes[i] << " bytes):";
+        for (const auto &b : bad)
+          std::cout << " [" << b << "]";
+        std::cout << "\n";
+      }
+    }
+    failed += !ok;
+  }
+  fs::remove_all(work);
+  std::cout << cases.size() - static_cast<std::size_t>(failed) << " of " << cases.size()
+            << " golden cases pass\n";
+  return failed ? 1 : 0;
+}

@@ -1,0 +1,147 @@
+// The markup scanner on inputs held in memory: the four operations, their flags, the line
+// counter, over-long texts at the buffer's limit, and reading on across the inputs of a list.
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "reader.hpp"
+
+namespace {
+
+// Feeds the scanner a list of inputs, one after another, as list mode does.
+struct Inputs {
+  std::vector<std::string> texts;
+  std::size_t next = 0;
+  std::unique_ptr<reader::Input> current;
+};
+Inputs g_in;
+
+bool open_next() {
+  if (g_in.next >= g_in.texts.size())
+    return false;
+  std::string &t = g_in.texts[g_in.next++];
+  std::FILE *f = fmemopen(t.data(), t.size(), "rb");
+  g_in.current = std::make_unique<reader::Input>(f, 3); // a small buffer on purpose
+  reader::st.insoub = g_in.current.get();
+  return true;
+}
+
+void feed(std::vector<std::string> texts) {
+  reader::reset();
+  g_in.current.reset();
+  g_in.texts = std::move(texts);
+  g_in.next = 0;
+  open_next();
+  reader::st.konec_vstupu = open_next;
+}
+
+std::string name() {
+  report::Pole<300> buf;
+  EXPECT_EQ(reader::dej_element(buf), 0);
+  return std::string(buf.view());
+}
+
+TEST(Scanner, ReadsAnElementWithContent) {
+  feed({"<rok>2008</rok>"});
+  report::Pole<300> buf;
+  EXPECT_EQ(name(), "rok");
+  EXPECT_EQ(reader::st.je_ZAVZAV, 'A');
+  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 0);
+  EXPECT_EQ(reader::dej_obsah(buf), 0);
+  EXPECT_EQ(buf.view(), "2008");
+  EXPECT_EQ(reader::st.je_OTVZAV, 'A');
+  EXPECT_EQ(name(), "/rok");
+  EXPECT_EQ(reader::dej_element(buf), -1);
+}
+
+TEST(Scanner, RemovesTheFirstNamespacePrefixOnly) {
+  feed({"<kuf:rok><xkuf:rok><a:kuf:b><kuf:kuf:c>"});
+  EXPECT_EQ(name(), "rok");
+  EXPECT_EQ(name(), "/rok"); // any first character becomes "/"
+  EXPECT_EQ(name(), "a:kuf:b");
+  EXPECT_EQ(name(), "kuf:c");
+}
+
+TEST(Scanner, RestOfATagByMode) {
+  feed({"<rok a=\"1\"  b=\"2\">", "<rok a=\"1\"  b=\"2\">", "<autor />", "<autor/>"});
+  report::Pole<300> buf;
+  EXPECT_EQ(name(), "rok");
+  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 2);
+  EXPECT_EQ(buf.view(), "a=\"1\"b=\"2\"");
+  EXPECT_EQ(name(), "rok");
+  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'N'), 2);
+  EXPECT_EQ(buf.view(), "a=\"1\"  b=\"2\"");
+  EXPECT_EQ(name(), "autor");
+  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 2);
+  EXPECT_EQ(buf.view(), "/");
+  EXPECT_EQ(name(), "autor/");
+  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 0);
+}
+
+TEST(Scanner, TabBelongsToTheNameAndLineFeedEndsIt) {
+  feed({"<rok\ta>x</rok>", "<rok\nb>"});
+  EXPECT_EQ(name(), "rok\ta");
+  EXPECT_EQ(name(), "/rok");
+  EXPECT_EQ(name(), "rok");
+  EXPECT_EQ(reader::st.cislo_radky, 2);
+}
+
+TEST(Scanner, CountsLinesEverywhereAndDropsLineEndsFromTexts) {
+  feed({"\r\n\n<a>12\r\n34</a>\n<!-- x\n-\n-\n> y -->"});
+  report::Pole<300> buf;
+  EXPECT_EQ(name(), "a");
+  EXPECT_EQ(reader::dej_obsah(buf), 0);
+  EXPECT_EQ(buf.view(), "1234");
+  EXPECT_EQ(reader::st.cislo_radky, 4);
+  EXPECT_EQ(name(), "/a");
+  EXPECT_EQ(name(), "!--");
+  EXPECT_EQ(reader::preskoc_zbytek_komentare(), 0); // "-", "-", ">" across lines end it
+  EXPECT_EQ(reader::st.cislo_radky, 8);
+}
+
+TEST(Scanner, CommentNeedsABlankAfterItsName) {
+  feed({"<!--x--><!-- a -- b --><c>"});
+  EXPECT_EQ(name(), "!--x--");
+  EXPECT_EQ(name(), "!--");
+  EXPECT_EQ(reader::preskoc_zbytek_komentare(), 0);
+  EXPECT_EQ(name(), "c");
+}
+
+TEST(Scanner, OverlongTextsKeepTheirFirst299Characters) {
+  struct Row {
+    std::size_t length;
+    int result;
+    std::size_t kept;
+  } rows[] = {{299, 0, 299}, {300, 0, 300}, {301, 1, 299}, {400, 1, 299}};
+  for (const Row &r : rows) {
+    std::string text(r.length, 'x');
+    feed({"<a>" + text + "</a>"});
+    report::Pole<300> buf;
+    name();
+    EXPECT_EQ(reader::dej_obsah(buf), r.result) << r.length;
+    EXPECT_EQ(buf.size(), r.kept) << r.length;
+    EXPECT_EQ(name(), "/a") << r.length; // the rest is skipped up to the next tag
+  }
+  feed({"<a " + std::string(350, 'y') + " z>"}); // blanks are not stored in mode A
+  report::Pole<300> buf;
+  name();
+  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 1);
+  EXPECT_EQ(buf.size(), 299u);
+  feed({"<" + std::string(301, 'n') + "m>"});
+  EXPECT_EQ(name(), std::string(299, 'n'));
+  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'N'), 2); // the rest of the name is the rest
+  EXPECT_EQ(buf.view(), "m");
+}
+
+TEST(Scanner, ReadsOnAcrossTheInputsOfAList) {
+  feed({"<ro", "k>20", "", "08</rok>\n", "<a>"});
+  report::Pole<300> buf;
+  EXPECT_EQ(name(), "rok");
+  EXPECT_EQ(reader::dej_obsah(buf), 0);
+  EXPECT_EQ(buf.view(), "2008");
+  EXPECT_EQ(name(), "/rok");
+  EXPECT_EQ(name(), "a");
+  EXPECT_EQ(reader::st.cislo_radky, 2);
+}
+
+} // namespace

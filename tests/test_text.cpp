@@ -1,0 +1,74 @@
+// The text and number helpers: the validating number conversion every numeric value passes,
+// the tag name comparison, and the blank and position helpers.
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "reader.hpp"
+
+namespace {
+
+TEST(StrToDbl, AcceptsOnlyASignedNumberOfTheType) {
+  struct Row {
+    const char *text;
+    char typ;
+    int result;
+    double value;
+  } rows[] = {
+      {"123", 'N', 0, 123},       {"-5", 'N', 0, -5},
+      {"+5", 'N', 0, 5},          {"12.5", 'N', 1, 0},
+      {"1 000", 'N', 1, 0},       {"12,", 'N', 1, 0},
+      {"5-", 'N', 1, 0},          {"", 'N', 0, 0},
+      {"+", 'N', 0, 0},           {"-", 'N', 0, 0},
+      {"12.5", 'R', 0, 12.5},     {"1.2.3", 'R', 1, 0},
+      {"-.5", 'R', 0, -0.5},      {"+-1", 'R', 1, 0},
+      {".", 'R', 0, 0},           {"5.", 'R', 0, 5},
+      {" 5", 'N', 1, 0},          {"5 ", 'R', 1, 0},
+      {"1e5", 'R', 1, 0},         {"--1", 'N', 1, 0},
+      {"0.0001", 'R', 0, 0.0001}, {"9999.99", 'R', 0, 9999.99},
+      {"00000060", 'N', 0, 60},   {"1.5", 'S', 1, 0},
+  };
+  for (const Row &r : rows) {
+    double v = 99;
+    EXPECT_EQ(reader::StrToDbl(v, r.text, r.typ), r.result) << r.text << " " << r.typ;
+    EXPECT_EQ(v, r.value) << r.text << " " << r.typ;
+  }
+}
+
+TEST(StrToDbl, KeepsTheSignOfMinusZero) {
+  double v = 0;
+  ASSERT_EQ(reader::StrToDbl(v, "-0", 'N'), 0);
+  EXPECT_TRUE(std::signbit(v));
+  ASSERT_EQ(reader::StrToDbl(v, "-", 'N'), 0); // no number at all: plain 0
+  EXPECT_FALSE(std::signbit(v));
+}
+
+TEST(StrToDbl, ConvertsLongDigitRunsExactly) {
+  double v = 0;
+  ASSERT_EQ(reader::StrToDbl(v, std::string(300, '9'), 'N'), 0);
+  EXPECT_EQ(v, 1e300);
+  ASSERT_EQ(reader::StrToDbl(v, "0." + std::string(297, '0') + "1", 'R'), 0);
+  EXPECT_DOUBLE_EQ(v, 1e-298);
+}
+
+TEST(PrvekZacKon, ComparesTheStartNameWithTheEndNameAfterItsFirstCharacter) {
+  struct Row {
+    const char *start, *end;
+    char result;
+  } rows[] = {{"rok", "/rok", 'A'}, {"rok", "/ro", 'N'}, {"rok", "/rokx", 'A'},
+              {"rok", "xrok", 'A'}, {"", "/x", 'A'},     {"rok", "", 'N'},
+              {"r", "/", 'N'},      {"rok", "/Rok", 'N'}};
+  for (const Row &r : rows)
+    EXPECT_EQ(reader::prvek_zac_kon(r.start, r.end), r.result) << r.start << " " << r.end;
+}
+
+TEST(TextHelpers, BlanksPositionsAndDifferences) {
+  EXPECT_EQ(reader::jezltrim("   12 "), "12 ");
+  EXPECT_EQ(reader::jezltrim("\t12"), "\t12"); // a tab is not a blank
+  EXPECT_EQ(reader::jezltrim("    "), "");
+  EXPECT_EQ(reader::jinstr("a.b.csv", '.'), 2u);
+  EXPECT_EQ(reader::jinstr("protokol", '.'), 0u);
+  EXPECT_EQ(reader::jezdifdbl(3, 10), 7);
+  EXPECT_EQ(reader::jezdifdbl(10, 3), 7);
+}
+
+} // namespace
