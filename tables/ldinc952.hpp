@@ -44,6 +44,14 @@ template <std::size_t N> constexpr auto by_name(const std::array<Prvek, N> &tab)
 template <const auto &Tab> inline constexpr auto kByName = by_name(Tab);
 } // namespace detail
 
+// The code lists that a lookup bisects are ascending; the country list has its own layout.
+static_assert(std::is_sorted(TcisPredkladatele.begin(), TcisPredkladatele.end()));
+static_assert(std::is_sorted(TcisPoskytovatele.begin(), TcisPoskytovatele.end()));
+static_assert(std::is_sorted(TcisKzam.begin(), TcisKzam.end()));
+static_assert(std::is_sorted(TcisNuts.begin(), TcisNuts.end()));
+static_assert(TcisStat.size() == 718 && TcisStat[0] == "CZ" && TcisStat[5] == "703");
+static_assert(tabSazeb[0] == 5460.0 && tabSazeb[575] == 36500.0 && tabSazeb[576] == 0.0);
+
 static_assert(std::is_sorted(EtabPoradi.begin(), EtabPoradi.end(),
                              [](auto a, auto b) { return Etab[a].typ < Etab[b].typ; }));
 

@@ -4,6 +4,7 @@
 // Any malformed row stops the build with the file, the line and what is wrong.
 #include "cp1250.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -217,6 +218,121 @@ void elements(const std::string &dir, std::ostream &out) {
   }
 }
 
+// The check digit of an identification number of eight digits (weights 8 to 2, modulo 11).
+bool valid_ico(const std::string &d) {
+  int sum = 0;
+  for (int i = 0; i < 7; ++i)
+    sum += (8 - i) * (d[static_cast<std::size_t>(i)] - '0');
+  int c = 11 - sum % 11;
+  if (c > 9)
+    c -= 10;
+  return c == d[7] - '0';
+}
+
+bool eight_digits(const std::string &s) {
+  return s.size() == 8 && s.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A list of texts, one per line, with its fixed row count; `sorted` asks for ascending order.
+std::vector<std::string> text_list(const std::string &dir, const std::string &file,
+                                   std::size_t rows, bool sorted, std::size_t max_len) {
+  auto list = rows_of(dir, file);
+  if (list.size() != rows)
+    fail("expected " + std::to_string(rows) + " rows, found " + std::to_string(list.size()));
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    g_line = static_cast<int>(i + 1);
+    if (list[i].empty() || list[i].size() > max_len)
+      fail("a row of 1 to " + std::to_string(max_len) + " characters");
+    if (sorted && i > 0 && !(list[i - 1] <= list[i]))
+      fail("rows out of ascending order");
+  }
+  return list;
+}
+
+void emit_texts(std::ostream &out, const char *name, const std::vector<std::string> &list) {
+  out << "inline constexpr std::array<std::string_view, " << list.size() << "> " << name << "{{";
+  for (std::size_t i = 0; i < list.size(); ++i)
+    out << (i % 10 ? " " : "\n    ") << literal(list[i]) << ",";
+  out << "}};\n\n";
+}
+
+void emit_numbers(std::ostream &out, const char *name, const std::vector<std::string> &list) {
+  out << "inline constexpr std::array<std::uint32_t, " << list.size() << "> " << name << "{{";
+  for (std::size_t i = 0; i < list.size(); ++i)
+    out << (i % 10 ? " " : "\n    ") << std::stoul(list[i]) << "u,";
+  out << "}};\n\n";
+}
+
+void code_lists(const std::string &dir, std::ostream &out) {
+  auto submitters = text_list(dir, "predkladatele.txt", 7132, true, 8);
+  for (std::size_t i = 0; i < submitters.size(); ++i) {
+    g_line = static_cast<int>(i + 1);
+    if (!eight_digits(submitters[i]) || !valid_ico(submitters[i]))
+      fail("not an identification number with a valid check digit: " + submitters[i]);
+    if (i > 0 && submitters[i - 1] == submitters[i])
+      fail("listed twice");
+  }
+  emit_numbers(out, "TcisPredkladatele", submitters);
+
+  auto rows = text_list(dir, "poskytovatele.txt", 19665, true, 17);
+  std::vector<std::string> providers, theirs;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    g_line = static_cast<int>(i + 1);
+    auto f = split(rows[i], ' ');
+    if (f.size() != 2 || !eight_digits(f[0]) || !eight_digits(f[1]) || !valid_ico(f[0]))
+      fail("expected \"PPPPPPPP SSSSSSSS\", the provider with a valid check digit");
+    if (!std::binary_search(submitters.begin(), submitters.end(), f[1]))
+      fail("the submitter of a provider is not in the submitter list: " + f[1]);
+    if (!providers.empty() && providers.back() == f[0])
+      fail("provider listed twice");
+    providers.push_back(f[0]);
+    theirs.push_back(f[1]);
+  }
+  emit_numbers(out, "TcisPoskytovatele", providers);
+  emit_numbers(out, "TcisPoskPredkladatel", theirs);
+
+  auto kzam = text_list(dir, "kzam.txt", 3702, true, 5);
+  std::size_t ending0 = 0;
+  for (const auto &k : kzam) {
+    if (k.size() != 5 || k.find_first_not_of("0123456789") != std::string::npos || k[0] == '0')
+      fail("an occupation code is five digits, not beginning with 0: " + k);
+    ending0 += k[4] == '0';
+  }
+  if (ending0 != 497 || kzam.front() != "11210" || kzam.back() != "93399")
+    fail("the occupation list runs from 11210 to 93399 with 497 codes ending in 0");
+  emit_texts(out, "TcisKzam", kzam);
+
+  auto staty = text_list(dir, "staty.txt", 718, false, 3);
+  const char *head[] = {"CZ", "CZE", "203", "SK", "SVK", "703"};
+  for (std::size_t i = 0; i < 6; ++i)
+    if (staty[i] != head[i])
+      fail("the country list begins with CZ, CZE, 203, SK, SVK, 703");
+  for (std::size_t i = 706; i < 718; ++i)
+    if (staty[i] != staty[i - 12])
+      fail("the last twelve rows repeat the twelve before them");
+  emit_texts(out, "TcisStat", staty);
+
+  emit_texts(out, "TcisPraf", text_list(dir, "pravni_formy.txt", 39, true, 3));
+  emit_texts(out, "TcisNuts", text_list(dir, "nuts.txt", 91, true, 6));
+  emit_texts(out, "TcisPostzam", text_list(dir, "postaveni.txt", 8, true, 4));
+  emit_texts(out, "TcisDppv", text_list(dir, "dppv.txt", 2, false, 2));
+  emit_texts(out, "TcisVzde", text_list(dir, "vzdelani.txt", 14, true, 1));
+
+  auto tariffs = rows_of(dir, "sazby.txt");
+  if (tariffs.size() != 48)
+    fail("48 rows of tariffs: 3 tables of 16 classes");
+  out << "inline constexpr std::array<double, 577> tabSazeb{{";
+  int n = 0;
+  for (const auto &r : tariffs) {
+    auto f = split(r, ' ');
+    if (f.size() != 12)
+      fail("12 grades in a row of tariffs");
+    for (const auto &v : f)
+      out << (n++ % 12 ? " " : "\n    ") << to_long(v) << ".0,";
+  }
+  out << "\n    0.0}};\n\n";
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -226,9 +342,10 @@ int main(int argc, char **argv) {
   }
   std::string dir = argv[1];
   std::ostringstream out;
-  out << "// generated from tables/katalog.txt and tables/prvky.txt, do not edit\n\n";
+  out << "// generated from the data files of tables/, do not edit\n\n";
   catalogue(dir, out);
   elements(dir, out);
+  code_lists(dir, out);
   std::ofstream file(argv[2], std::ios::binary);
   file << out.str();
   if (!file.flush()) {
