@@ -3,6 +3,7 @@
 // record that follow it, with the handlers of the employer and record starts and ends.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "reader.hpp"
@@ -21,5 +22,33 @@ int zpracuj_NECz(); // M: start of an employee record
 int zpracuj_NECk(); // O: end of an employee record
 
 void reset();
+
+// ---- Code lists and identifier checks ----------------------------------------------------------
+// Each lookup reports its own finding and returns 0 when the value is listed (1 otherwise).
+
+int chk_ICO(std::string_view ico); // 0 valid, 1 wrong check digit, 2 not eight characters
+int cis_predkladatelu(std::string_view text);
+int cis_poskytovatelu(std::string_view text);
+int cis_kodzam(std::string_view text);
+int cis_kodpraf(std::string_view text);
+int cis_kodstat(std::string_view text);
+int cis_postzam(std::string_view text);
+int cis_koddppv(std::string_view text);
+int cis_kodnuts(std::string_view text, std::string_view elem);
+int cis_kodvzde(std::string_view text);
+// Row of the first equal code of the country list, 718 when none is equal.
+std::int32_t radek_statu(std::string_view text);
+// A number read as the C library's atof reads it, truncated to an unsigned 32-bit number
+// (0 when it is not finite or does not fit).
+std::uint32_t cislo_ico(std::string_view text);
+// The salary tariff of table t, class k and grade g (positions outside the table give 0).
+double tarif(double t, double k, double g);
+
+// ---- Rules of single elements
+// --------------------------------------------------------------------
+
+int chk_eposta(std::string_view mail);     // ESEMA
+int chk_vytvoreno(std::string_view value); // ESVYT
+int chk_AA0110(std::string_view date);     // EL050
 
 } // namespace rules

@@ -1,0 +1,198 @@
+// The built-in code lists: submitters and their providers, occupations, legal forms,
+// countries, regions, employment status, relationship type and education, the check digit of
+// an identification number and the salary tariffs. Each lookup reports its own finding.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "internal.hpp"
+
+namespace rules {
+
+namespace {
+
+using reader::s_cislo_radky;
+using report::zpracuj_chybu;
+
+template <std::size_t N>
+bool v_serazenem(const std::array<std::string_view, N> &list, std::string_view text) {
+  return std::binary_search(list.begin(), list.end(), text);
+}
+
+template <std::size_t N>
+bool v_seznamu(const std::array<std::string_view, N> &list, std::string_view text) {
+  return std::find(list.begin(), list.end(), text) != list.end();
+}
+
+// First row of every distinct country code, ordered by code, so that a lookup bisects.
+struct RadekStatu {
+  std::string_view kod;
+  std::int32_t radek;
+};
+constexpr auto kStatyPodleKodu = [] {
+  std::array<RadekStatu, tables::TcisStat.size()> idx{};
+  for (std::size_t i = 0; i < idx.size(); ++i)
+    idx[i] = {tables::TcisStat[i], static_cast<std::int32_t>(i)};
+  std::sort(idx.begin(), idx.end(),
+            [](auto a, auto b) { return a.kod < b.kod || (a.kod == b.kod && a.radek < b.radek); });
+  return idx;
+}();
+
+report::Text osm_cislic(std::uint32_t v) { return report::Text::f("%08u", v); }
+
+} // namespace
+
+int chk_ICO(std::string_view ico) {
+  if (ico.size() != 8)
+    return 2;
+  int d[8];
+  for (std::size_t i = 0; i < 8; ++i)
+    d[i] = static_cast<unsigned char>(ico[i]) - 48; // no test that these are digits
+  int s = 8 * d[0] + 7 * d[1] + 6 * d[2] + 5 * d[3] + 4 * d[4] + 3 * d[5] + 2 * d[6];
+  int c = 11 - s % 11;
+  if (c > 9)
+    c -= 10;
+  return c == d[7] ? 0 : 1;
+}
+
+std::uint32_t cislo_ico(std::string_view text) {
+  // The longest prefix of the form: blanks, sign, digits, point, digits, exponent.
+  std::size_t i = 0, n = text.size();
+  auto digit = [&](std::size_t k) { return k < n && text[k] >= '0' && text[k] <= '9'; };
+  while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+    ++i;
+  std::size_t from = i;
+  if (i < n && (text[i] == '+' || text[i] == '-'))
+    ++i;
+  std::size_t mantissa = 0;
+  for (; digit(i); ++i)
+    ++mantissa;
+  if (i < n && text[i] == '.')
+    for (++i; digit(i); ++i)
+      ++mantissa;
+  if (mantissa == 0)
+    return 0;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t e = i + 1;
+    if (e < n && (text[e] == '+' || text[e] == '-'))
+      ++e;
+    if (digit(e)) {
+      for (i = e; digit(i); ++i)
+        ;
+    }
+  }
+  double v = std::trunc(std::strtod(std::string(text.substr(from, i - from)).c_str(), nullptr));
+  if (!std::isfinite(v) || v < 0 || v > 4294967295.0)
+    return 0;
+  return static_cast<std::uint32_t>(v);
+}
+
+int cis_predkladatelu(std::string_view text) {
+  st.l_predkladatel = cislo_ico(text);
+  if (reader::st.P.Esw[tables::p::ICOpredkladatele] == 'E')
+    return 1;
+  const auto &list = tables::TcisPredkladatele;
+  if (std::binary_search(list.begin(), list.end(), st.l_predkladatel))
+    return 0;
+  zpracuj_chybu(s_cislo_radky(), "ER202", "ICOpredkladatele", osm_cislic(st.l_predkladatel), "   ");
+  return 1;
+}
+
+int cis_poskytovatelu(std::string_view text) {
+  std::uint32_t ico = cislo_ico(text);
+  if (reader::st.T.Esw[tables::t::AA0017] == 'E')
+    return 1;
+  auto line = reader::radek(reader::st.T.Lin[tables::t::AA0017]);
+  const auto &list = tables::TcisPoskytovatele;
+  auto it = std::lower_bound(list.begin(), list.end(), ico);
+  if (it == list.end() || *it != ico) {
+    zpracuj_chybu(line, "WR204", "AA0017", osm_cislic(ico), "   ");
+    return 1;
+  }
+  std::uint32_t jeho = tables::TcisPoskPredkladatel[static_cast<std::size_t>(it - list.begin())];
+  if (jeho != st.l_predkladatel)
+    zpracuj_chybu(line, "WR204", "ICOpredkladatele", osm_cislic(st.l_predkladatel),
+                  osm_cislic(jeho));
+  return 0;
+}
+
+int cis_kodzam(std::string_view text) {
+  if (!v_serazenem(tables::TcisKzam, text)) {
+    zpracuj_chybu(s_cislo_radky(), "EL046", "AA0013", text, "   ");
+    return 1;
+  }
+  if (text.substr(4, 1) == "0") {
+    zpracuj_chybu(s_cislo_radky(), "WL039", "AA0013", text, "   ");
+    return 1;
+  }
+  return 0;
+}
+
+int cis_kodpraf(std::string_view text) {
+  if (v_serazenem(tables::TcisPraf, text))
+    return 0;
+  zpracuj_chybu(s_cislo_radky(), "EL055", "AA0019", text, "   ");
+  return 1;
+}
+
+std::int32_t radek_statu(std::string_view text) {
+  auto it = std::lower_bound(kStatyPodleKodu.begin(), kStatyPodleKodu.end(), text,
+                             [](const RadekStatu &r, std::string_view t) { return r.kod < t; });
+  return it != kStatyPodleKodu.end() && it->kod == text
+             ? it->radek
+             : static_cast<std::int32_t>(tables::TcisStat.size());
+}
+
+int cis_kodstat(std::string_view text) {
+  if (text.size() > 2) {
+    st.sw_anec_AA0033 = 1;
+    st.lin_anec_AA0033 = reader::st.cislo_radky;
+    st.val_anec_AA0033.assign(text);
+  }
+  std::int32_t row = radek_statu(text);
+  if (row == static_cast<std::int32_t>(tables::TcisStat.size())) {
+    zpracuj_chybu(s_cislo_radky(), "EL047", "AA0033", text, "   ");
+    return 1;
+  }
+  if (row > 5) // the three forms of the Czech and the Slovak Republic need no warning
+    zpracuj_chybu(s_cislo_radky(), "WL033", "AA0033", text, "?");
+  return 0;
+}
+
+int cis_postzam(std::string_view text) {
+  if (v_seznamu(tables::TcisPostzam, text))
+    return 0;
+  zpracuj_chybu(s_cislo_radky(), "EL068", "AA0091", text, "   ");
+  return 1;
+}
+
+int cis_koddppv(std::string_view text) {
+  if (v_seznamu(tables::TcisDppv, text))
+    return 0;
+  zpracuj_chybu(s_cislo_radky(), "EL004", "AA0130", text, "10, (1)");
+  return 1;
+}
+
+int cis_kodnuts(std::string_view text, std::string_view elem) {
+  if (v_serazenem(tables::TcisNuts, text))
+    return 0;
+  zpracuj_chybu(s_cislo_radky(), "EL056", elem, text, "   ");
+  return 1;
+}
+
+int cis_kodvzde(std::string_view text) {
+  if (v_seznamu(tables::TcisVzde, text))
+    return 0;
+  zpracuj_chybu(s_cislo_radky(), "EL048", "AA0223", text, "   ");
+  return 1;
+}
+
+double tarif(double t, double k, double g) {
+  double pos = std::trunc(192 * (t - 1) + 12 * (k - 1) + (g - 1));
+  if (!(pos >= 0 && pos < static_cast<double>(tables::tabSazeb.size())))
+    return 0;
+  return tables::tabSazeb[static_cast<std::size_t>(pos)];
+}
+
+} // namespace rules

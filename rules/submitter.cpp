@@ -1,0 +1,78 @@
+// The rules of the submitter: its identification number by check digit and in the list of
+// submitters, the form of its e-mail address, and the form and calendar of the creation time.
+#include "internal.hpp"
+
+namespace rules {
+
+namespace {
+
+using reader::s_cislo_radky;
+using report::zpracuj_chybu;
+
+int chk_ICOPredkladatele(std::string_view ico) {
+  if (chk_ICO(ico) == 0)
+    return 0;
+  reader::st.P.Esw[tables::p::ICOpredkladatele] = 'E';
+  zpracuj_chybu(s_cislo_radky(), "EL031", "ICOpredkladatele", ico, "   ");
+  return 1;
+}
+
+// A two-character field of the creation time between two texts, compared as texts.
+bool mezi(std::string_view field, std::string_view lo, std::string_view hi) {
+  return field >= lo && field <= hi;
+}
+
+bool cislice(char c) { return c >= '0' && c <= '9'; }
+
+} // namespace
+
+int chk_eposta(std::string_view mail) {
+  std::size_t tecka = mail.find('.'), zavinac = mail.find('@');
+  std::size_t posledni = mail.rfind('.'), konec = mail.size() - 1;
+  bool dobre = tecka != std::string_view::npos && zavinac != std::string_view::npos && tecka != 0 &&
+               tecka != konec && zavinac != 0 && zavinac != konec && zavinac < posledni &&
+               mail.find(' ') == std::string_view::npos;
+  if (dobre)
+    return 0;
+  zpracuj_chybu(s_cislo_radky(), "ESEMA", "mail", mail, "   ");
+  return 1;
+}
+
+// YYYY-MM-DDThh:mm:ss, nineteen characters (the length check came first).
+int chk_vytvoreno(std::string_view v) {
+  if (v.size() != 19)
+    return 0;
+  std::string_view mesic = v.substr(5, 2), den = v.substr(8, 2);
+  std::string_view hodina = v.substr(11, 2), minuta = v.substr(14, 2), sekunda = v.substr(17, 2);
+  bool dobre =
+      (v.substr(0, 4) == "2008" || v.substr(0, 4) == "2009") && mezi(mesic, "01", "12") &&
+      mezi(den, "01", "31") && !(mesic == "02" && den > "28") &&
+      !((mesic == "04" || mesic == "06" || mesic == "09" || mesic == "11") && den > "30") &&
+      mezi(hodina, "00", "23") && mezi(minuta, "00", "59") && mezi(sekunda, "00", "59") &&
+      cislice(mesic[1]) && cislice(den[1]) && cislice(hodina[1]) && cislice(minuta[1]) &&
+      cislice(sekunda[1]) && v[4] == '-' && v[7] == '-' && v[13] == ':' && v[16] == ':' &&
+      v[10] == 'T';
+  if (dobre)
+    return 0;
+  zpracuj_chybu(s_cislo_radky(), "ESVYT", "vytvoreno", v, "   ");
+  return 1;
+}
+
+void pravidla_predkladatele(int row, std::string_view obsah) {
+  switch (row) {
+  case tables::p::ICOpredkladatele:
+    chk_ICOPredkladatele(obsah);
+    cis_predkladatelu(obsah);
+    break;
+  case tables::p::mail:
+    chk_eposta(obsah);
+    break;
+  case tables::p::vytvoreno:
+    chk_vytvoreno(obsah);
+    break;
+  default:
+    break;
+  }
+}
+
+} // namespace rules
