@@ -104,6 +104,12 @@ void put_markup_text(Sink &out, std::string_view s) {
   out.put(s.substr(from));
 }
 
+void put_right(Sink &out, std::string_view s, std::size_t width) {
+  for (std::size_t i = s.size(); i < width; ++i)
+    out.put(' ');
+  out.put(s);
+}
+
 namespace {
 
 // A CSV column: inside double quotes, each quote doubled, when it holds ; " CR or LF.
@@ -119,13 +125,6 @@ void put_csv_column(Sink &out, std::string_view s) {
     out.put(c);
   }
   out.put('"');
-}
-
-// A text column right-aligned in at least `width` positions, never cut.
-void put_right(Sink &out, std::string_view s, std::size_t width) {
-  for (std::size_t i = s.size(); i < width; ++i)
-    out.put(' ');
-  out.put(s);
 }
 
 void write_row(const std::array<std::string_view, 8> &col) {

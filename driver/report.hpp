@@ -178,5 +178,7 @@ int zpracuj_chybu(std::string_view line, std::string_view code, std::string_view
 // Writes a text that comes from the document, the command line or the catalogue into an HTML
 // or XML protocol, with & < > " as entities.
 void put_markup_text(Sink &out, std::string_view s);
+// Writes a text right-aligned in at least `width` positions, never cut.
+void put_right(Sink &out, std::string_view s, std::size_t width);
 
 } // namespace report

@@ -1,6 +1,7 @@
 // Employee records: the start of a record, which checks the employer's element counts at the
 // first one and takes the next row of the record store, the capture of the values that the
 // closing checks need, and the code-list checks of the record's codes.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -13,16 +14,15 @@ namespace {
 using reader::s_cislo_radky;
 using report::zpracuj_chybu;
 
-// A number truncated toward zero to a 32-bit integer; values beyond its range stop at its ends.
+char prvni_znak(std::string_view text) { return text.empty() ? '\0' : text[0]; }
+
+} // namespace
+
 std::int32_t cele(double x) {
   constexpr double lo = std::numeric_limits<std::int32_t>::min();
   constexpr double hi = std::numeric_limits<std::int32_t>::max();
   return static_cast<std::int32_t>(std::trunc(std::min(std::max(x, lo), hi)));
 }
-
-char prvni_znak(std::string_view text) { return text.empty() ? '\0' : text[0]; }
-
-} // namespace
 
 Zaznam &aktualni_zaznam() {
   auto r = static_cast<std::size_t>(st.maxAktiAnec < 0 ? 0 : st.maxAktiAnec);
@@ -115,12 +115,6 @@ void ciselniky_zamestnance(int row, std::string_view obsah) {
   default:
     break;
   }
-}
-
-// The progress line and the cross-field rules of the record come here.
-int zpracuj_NECk() {
-  reader::st.rezim_zprac = 'T';
-  return 0;
 }
 
 } // namespace rules

@@ -41,8 +41,9 @@ struct State {
   // employee record store: rows 0 to maxAktiAnec are the records of the current employer; the
   // rows keep their room from one employer to the next, so a record costs no allocation
   std::vector<Zaznam> anec;
-  std::int64_t maxAktiAnec = -1; // row of the current record, -1 before the first
-  Pole<7> necsav_AA0013;         // occupation code of the latest record
+  std::vector<std::int64_t> poradi; // order list of the closing checks: rows sorted by AA0126
+  std::int64_t maxAktiAnec = -1;    // row of the current record, -1 before the first
+  Pole<7> necsav_AA0013;            // occupation code of the latest record
   // employer totals and identity
   double atel_iAA0114 = 0, atel_iAA0115 = 0, atel_iAA0116 = 0; // accepted employer values
   double atel_iAA0118 = 0, atel_iAA0119 = 0, atel_iAA0123 = 0;
@@ -62,6 +63,9 @@ struct State {
   std::uint32_t l_predkladatel = 0; // the submitter's number from the last lookup
 };
 extern State st;
+
+// A number truncated toward zero to a 32-bit integer; values beyond its range stop at its ends.
+std::int32_t cele(double x);
 
 // The row of the current record in the store (rows are created as the records arrive).
 Zaznam &aktualni_zaznam();
