@@ -253,6 +253,13 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
     hlavni_smycka();
   } catch (const Stop &stop) {
     code = stop.code;
+  } catch (const reader::ChybaCteni &) {
+    // An input that fails while it is read ends the run like one that cannot be opened.
+    try {
+      nelze_otevrit(st.s_vstup, true, true);
+    } catch (const Stop &stop) {
+      code = stop.code;
+    }
   }
   // Whatever is still open is closed here: after a fatal condition the protocol and the
   // output copy keep what was written before it.

@@ -33,7 +33,10 @@ double jezdifdbl(double a, double b);
 
 // ---- Input -----------------------------------------------------------------------------------
 
-// An input document (or list file) read through a buffer of a chosen size.
+// A read that failed (not the end of the file): the run cannot go on with that input.
+struct ChybaCteni {};
+
+// An input document read through a buffer of a chosen size.
 class Input {
 public:
   static std::unique_ptr<Input> open(const std::string &path, std::size_t buffer_size);
@@ -41,7 +44,8 @@ public:
   Input(const Input &) = delete;
   Input &operator=(const Input &) = delete;
   ~Input();
-  // Reads the next piece into the buffer; an empty view at the end of the file.
+  // Reads the next piece into the buffer; an empty view at the end of the file. A read error
+  // throws ChybaCteni.
   std::string_view fill();
 
 private:

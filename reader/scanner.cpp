@@ -29,6 +29,8 @@ Input::~Input() { std::fclose(f_); }
 
 std::string_view Input::fill() {
   std::size_t n = std::fread(buf_.data(), 1, buf_.size(), f_);
+  if (n == 0 && std::ferror(f_))
+    throw ChybaCteni{};
   return {buf_.data(), n};
 }
 

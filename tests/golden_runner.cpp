@@ -240,15 +240,35 @@ void update(Case &c, const Result &r, const fs::path &file) {
   write_file(file, unparse(c));
 }
 
+// Writes the input documents of every case as fuzz seeds: each once behind every value of the
+// switch byte that picks the protocol format and the output copy.
+int write_seeds(const fs::path &out, const std::vector<fs::path> &cases) {
+  fs::create_directories(out);
+  int n = 0;
+  for (const auto &file : cases)
+    for (const auto &s : parse(read_file(file)).sections)
+      if (s.kind == "file" && s.name.find(".txt") == std::string::npos)
+        for (char sw : {'\x00', '\x09', '\x06', '\x0f', '\x33'})
+          write_file(out / (std::to_string(n++) + ".seed"), std::string(1, sw) + s.body);
+  std::cout << n << " seeds written\n";
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
   if (argc < 2) {
-    std::cerr << "usage: golden_runner <folder or case file>...\n";
+    std::cerr << "usage: golden_runner [--seeds DIR] <folder or case file>...\n";
     return 2;
   }
+  std::string seeds;
+  int first = 1;
+  if (std::string(argv[1]) == "--seeds" && argc > 3) {
+    seeds = argv[2];
+    first = 3;
+  }
   std::vector<fs::path> cases;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = first; i < argc; ++i) {
     fs::path p = argv[i];
     if (fs::is_directory(p)) {
       for (const auto &e : fs::recursive_directory_iterator(p))
@@ -259,6 +279,8 @@ int main(int argc, char **argv) {
     }
   }
   std::sort(cases.begin(), cases.end());
+  if (!seeds.empty())
+    return write_seeds(seeds, cases);
   const bool updating = std::getenv("GOLDEN_UPDATE") != nullptr;
   const char *sizes_env = std::getenv("GOLDEN_BUFFERS");
   std::vector<std::size_t> sizes = {4096, 1, 2, 3, 7};

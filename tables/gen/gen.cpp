@@ -333,12 +333,36 @@ void code_lists(const std::string &dir, std::ostream &out) {
   out << "\n    0.0}};\n\n";
 }
 
+// A dictionary for the fuzzer: the tags of every element and section and the markup pieces.
+void dictionary(const std::string &dir, std::ostream &out) {
+  std::vector<std::string> names = {"KUF", "kuf:KUF", "zamestnavatel", "zamestnanec"};
+  for (const auto &r : rows_of(dir, "prvky.txt")) {
+    auto f = split(r, '|');
+    if (f[0] == "P" || f[0] == "T" || f[0] == "N")
+      names.push_back(f[1]);
+  }
+  int n = 0;
+  for (const auto &name : names) {
+    out << "t" << n << "=\"<" << name << ">\"\n";
+    out << "e" << n++ << "=\"</" << name << ">\"\n";
+  }
+  for (const char *piece : {"<?xml version=\\\"1.0\\\"?>", "<!-- ", " -->", "/>", "kuf:", "&amp;",
+                            "\\x0d\\x0a", "\\x9a", "\\xfd"})
+    out << "m" << n++ << "=\"" << piece << "\"\n";
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 3) {
-    std::cerr << "usage: kuf_gen <tables-dir> <out.inc>\n";
+  if (argc != 3 && argc != 4) {
+    std::cerr << "usage: kuf_gen <tables-dir> <out.inc> [fuzz.dict]\n";
     return 2;
+  }
+  if (argc == 4) {
+    std::ofstream dict(argv[3], std::ios::binary);
+    dictionary(argv[1], dict);
+    if (!dict.flush())
+      return 1;
   }
   std::string dir = argv[1];
   std::ostringstream out;
