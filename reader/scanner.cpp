@@ -2,6 +2,7 @@
 // content up to the next tag, or the end of a comment, and counts the input lines. Line feeds
 // raise the line counter and are never stored; carriage returns are ignored everywhere.
 #include <algorithm>
+#include <array>
 #include <sys/stat.h>
 
 #include "reader.hpp"
@@ -78,15 +79,61 @@ bool preskoc_za(char stop) {
 // Texts longer than the buffer: when the 301st character to be stored has been consumed,
 // reading stops and the text keeps its first 299 characters; the rest stays in the input.
 constexpr std::size_t kDlouhy = 301;
+constexpr int kPrilisDlouhy = -2;
 
-// Stores one character; false when it was the one too many and reading must stop.
-inline bool uloz(Pole<300> &buf, std::size_t &stored, int c) {
-  if (++stored == kDlouhy) {
-    buf.cut(299);
-    return false;
+// What a byte does to the text being read: it is stored, it ends the text (and is consumed),
+// or it is dropped. A line feed also raises the line counter, whichever it does.
+enum Trida : unsigned char { kUlozit, kKonec, kVynechat };
+using Tridy = std::array<Trida, 256>;
+
+constexpr Tridy tridy(std::string_view konec, std::string_view vynechat) {
+  Tridy t{};
+  for (char c : konec)
+    t[static_cast<unsigned char>(c)] = kKonec;
+  for (char c : vynechat)
+    t[static_cast<unsigned char>(c)] = kVynechat;
+  return t;
+}
+constexpr Tridy kJmeno = tridy(" \n>", "\r");   // a tag name
+constexpr Tridy kZbytekA = tridy(">", "\r\n "); // the rest of a tag, blanks dropped
+constexpr Tridy kZbytekN = tridy(">", "\r\n");  // the rest of a tag, blanks kept
+constexpr Tridy kObsah = tridy("<", "\r\n");    // the content of an element
+
+// Reads a text into `buf` up to its ending byte, which is returned; -1 at the final end of
+// the input, kPrilisDlouhy when the text ran over the buffer. Runs of stored bytes are
+// copied at once, so the cost is one table look-up per byte.
+int cti_text(Pole<300> &buf, const Tridy &tridy) {
+  buf.clear();
+  std::size_t stored = 0;
+  for (;;) {
+    if (st.okno.empty() && !dalsi_kus())
+      return -1;
+    const char *p = st.okno.data();
+    const std::size_t n = st.okno.size();
+    std::size_t i = 0;
+    while (i < n && tridy[static_cast<unsigned char>(p[i])] == kUlozit)
+      ++i;
+    if (i > 0) {
+      std::size_t take = std::min(i, kDlouhy - stored);
+      buf.append({p, take});
+      stored += take;
+      if (stored == kDlouhy) {
+        st.okno.remove_prefix(take);
+        buf.cut(299);
+        return kPrilisDlouhy;
+      }
+    }
+    if (i == n) {
+      st.okno.remove_prefix(n);
+      continue;
+    }
+    auto c = static_cast<unsigned char>(p[i]);
+    st.okno.remove_prefix(i + 1);
+    if (c == '\n')
+      nova_radka();
+    if (tridy[c] == kKonec)
+      return c;
   }
-  buf.push_back(static_cast<char>(c));
-  return true;
 }
 
 // Removes the first "kuf:" of a tag name: at its start, or after the first character (the
@@ -108,27 +155,11 @@ int dej_element(Pole<300> &buf) {
     return -1;
   st.je_OTVZAV = 'N';
   st.je_ZAVZAV = 'N';
-  buf.clear();
-  std::size_t stored = 0;
-  for (;;) {
-    int c = znak();
-    if (c < 0)
-      return -1;
-    if (c == '\n') {
-      nova_radka();
-      break;
-    }
-    if (c == '\r')
-      continue;
-    if (c == ' ')
-      break;
-    if (c == '>') {
-      st.je_ZAVZAV = 'A';
-      break;
-    }
-    if (!uloz(buf, stored, c))
-      break;
-  }
+  int end = cti_text(buf, kJmeno);
+  if (end == -1)
+    return -1;
+  if (end == '>')
+    st.je_ZAVZAV = 'A';
   bez_prefixu(buf);
   return 0;
 }
@@ -137,25 +168,13 @@ int dej_zbytek_elementu(Pole<300> &buf, char rezim) {
   if (st.je_ZAVZAV == 'A')
     return 0;
   st.je_OTVZAV = 'N';
-  buf.clear();
-  std::size_t stored = 0;
-  for (;;) {
-    int c = znak();
-    if (c < 0)
-      return -1;
-    if (c == '\n') {
-      nova_radka();
-      continue;
-    }
-    if (c == '\r' || (c == ' ' && rezim == 'A'))
-      continue;
-    if (c == '>') {
-      st.je_ZAVZAV = 'A';
-      return stored > 0 ? 2 : 0;
-    }
-    if (!uloz(buf, stored, c))
-      return 1;
-  }
+  int end = cti_text(buf, rezim == 'A' ? kZbytekA : kZbytekN);
+  if (end == -1)
+    return -1;
+  if (end == kPrilisDlouhy)
+    return 1;
+  st.je_ZAVZAV = 'A';
+  return buf.empty() ? 0 : 2;
 }
 
 int preskoc_zbytek_komentare() {
@@ -184,25 +203,13 @@ int dej_obsah(Pole<300> &buf) {
     return -1;
   st.je_OTVZAV = 'N';
   st.je_ZAVZAV = 'N';
-  buf.clear();
-  std::size_t stored = 0;
-  for (;;) {
-    int c = znak();
-    if (c < 0)
-      return -1;
-    if (c == '\n') {
-      nova_radka();
-      continue;
-    }
-    if (c == '\r')
-      continue;
-    if (c == '<') {
-      st.je_OTVZAV = 'A';
-      return 0;
-    }
-    if (!uloz(buf, stored, c))
-      return 1;
-  }
+  int end = cti_text(buf, kObsah);
+  if (end == -1)
+    return -1;
+  if (end == kPrilisDlouhy)
+    return 1;
+  st.je_OTVZAV = 'A';
+  return 0;
 }
 
 } // namespace reader

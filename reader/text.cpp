@@ -1,5 +1,6 @@
 // Text and number helpers shared by the reader and the rules. Positions are 1-based.
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -10,29 +11,49 @@ namespace reader {
 int StrToDbl(double &out, std::string_view text, char typ) {
   const int points_allowed = typ == 'R' ? 1 : 0;
   int points = 0, plus = 0, minus = 0;
+  // The digits are gathered on the way: a number of at most 15 significant digits and at most
+  // 22 decimals is then exactly the quotient of two exact doubles, correctly rounded.
+  std::uint64_t mantissa = 0;
+  int digits = 0, decimals = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
+    if (c >= '0' && c <= '9') {
+      if (mantissa > 0 || c != '0')
+        ++digits;
+      if (digits <= 15)
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      decimals += points;
+      continue;
+    }
     points += c == '.';
     plus += c == '+';
     minus += c == '-';
     bool sign = c == '+' || c == '-';
-    if (!((c >= '0' && c <= '9') || sign || c == '.') || points > points_allowed || plus > 1 ||
-        minus > 1 || (plus && minus) || (sign && i != 0)) {
+    if (!(sign || c == '.') || points > points_allowed || plus > 1 || minus > 1 ||
+        (plus && minus) || (sign && i != 0)) {
       out = 0;
       return 1;
     }
   }
   // What remains is an optional sign, digits and at most one point: the subject sequence of
   // the C library's conversion, or no number at all (empty, a lone sign or point), which is 0.
-  std::string_view digits = text.substr(0, 1) == "+" ? text.substr(1) : text;
-  if (digits.find_first_of("0123456789") == std::string_view::npos) {
+  std::string_view cisla = text.substr(0, 1) == "+" ? text.substr(1) : text;
+  if (cisla.find_first_of("0123456789") == std::string_view::npos) {
     out = 0;
     return 0;
   }
+  if (digits <= 15 && decimals <= 22) {
+    static constexpr double kMocniny[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    double v = static_cast<double>(mantissa) / kMocniny[decimals];
+    out = minus ? -v : v;
+    return 0;
+  }
   double v = 0;
-  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
-  if (ec != std::errc() || end != digits.data() + digits.size())
-    v = std::strtod(std::string(digits).c_str(), nullptr); // underflow or overflow: as strtod
+  auto [end, ec] = std::from_chars(cisla.data(), cisla.data() + cisla.size(), v);
+  if (ec != std::errc() || end != cisla.data() + cisla.size())
+    v = std::strtod(std::string(cisla).c_str(), nullptr); // underflow or overflow: as strtod
   out = v;
   return 0;
 }
@@ -43,10 +64,9 @@ std::string_view jezltrim(std::string_view s) {
 }
 
 char prvek_zac_kon(std::string_view start, std::string_view end) {
-  for (std::size_t k = 0; k < start.size(); ++k)
-    if (k + 1 >= end.size() || end[k + 1] != start[k])
-      return 'N';
-  return 'A';
+  if (start.empty())
+    return 'A';
+  return end.size() > start.size() && end.substr(1, start.size()) == start ? 'A' : 'N';
 }
 
 std::size_t jinstr(std::string_view s, char c) {

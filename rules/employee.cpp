@@ -24,14 +24,18 @@ std::int32_t cele(double x) {
   return static_cast<std::int32_t>(std::trunc(std::min(std::max(x, lo), hi)));
 }
 
-Zaznam &aktualni_zaznam() {
-  auto r = static_cast<std::size_t>(st.maxAktiAnec < 0 ? 0 : st.maxAktiAnec);
-  while (st.anec.size() <= r) {
+namespace {
+
+// The row of a new record: a row of an earlier employer, or a new one past them.
+void radek_zaznamu() {
+  auto r = static_cast<std::size_t>(st.maxAktiAnec);
+  if (st.anec.size() <= r) {
     st.anec.emplace_back();
     st.anec.back().zacni();
   }
-  return st.anec[r];
 }
+
+} // namespace
 
 int zpracuj_NECz() {
   if (st.sw_pis_TelPre == 'A') {
@@ -46,16 +50,16 @@ int zpracuj_NECz() {
   reader::st.rezim_zprac = 'N';
   reader::st.N.zacni();
   ++st.maxAktiAnec; // the store has no capacity limit: every record gets a row of its own
-  aktualni_zaznam();
+  radek_zaznamu();
   reader::st.sw_bylNEC = 'A';
   return 0;
 }
 
 void zachyt_zamestnance(int row, std::string_view obsah, double x) {
   namespace n = tables::n;
-  if (st.maxAktiAnec < 0)
+  if (st.maxAktiAnec < 0) // only inside a record, which has its row
     return;
-  Zaznam &z = aktualni_zaznam();
+  Zaznam &z = st.anec[static_cast<std::size_t>(st.maxAktiAnec)];
   switch (row) {
   case n::AA0126:
     z.anec_iAA0126.assign(obsah);

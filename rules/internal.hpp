@@ -67,9 +67,6 @@ extern State st;
 // A number truncated toward zero to a 32-bit integer; values beyond its range stop at its ends.
 std::int32_t cele(double x);
 
-// The row of the current record in the store (rows are created as the records arrive).
-Zaznam &aktualni_zaznam();
-
 // After the generic check of a submitter element whose length passed (range failures too).
 void pravidla_predkladatele(int row, std::string_view obsah);
 // After the generic check of a non-empty employer element whose conversion and length passed.

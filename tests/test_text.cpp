@@ -1,7 +1,10 @@
 // The text and number helpers: the validating number conversion every numeric value passes,
 // the tag name comparison, and the blank and position helpers.
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <random>
 
 #include "reader.hpp"
 
@@ -48,6 +51,24 @@ TEST(StrToDbl, ConvertsLongDigitRunsExactly) {
   EXPECT_EQ(v, 1e300);
   ASSERT_EQ(reader::StrToDbl(v, "0." + std::string(297, '0') + "1", 'R'), 0);
   EXPECT_DOUBLE_EQ(v, 1e-298);
+}
+
+TEST(StrToDbl, ConvertsAsTheCLibraryDoes) {
+  std::mt19937 gen(2008);
+  for (int i = 0; i < 200000; ++i) {
+    std::string t = gen() % 4 == 0 ? "-" : "";
+    int len = 1 + static_cast<int>(gen() % 26);
+    int point = static_cast<int>(gen() % static_cast<unsigned>(len + 1));
+    for (int k = 0; k < len; ++k) {
+      if (k == point)
+        t += '.';
+      t += static_cast<char>('0' + gen() % 10);
+    }
+    double v = 0;
+    ASSERT_EQ(reader::StrToDbl(v, t, 'R'), 0) << t;
+    double want = std::strtod(t.c_str(), nullptr);
+    ASSERT_EQ(std::memcmp(&v, &want, sizeof v), 0) << t; // the same bits, sign of zero included
+  }
 }
 
 TEST(PrvekZacKon, ComparesTheStartNameWithTheEndNameAfterItsFirstCharacter) {
