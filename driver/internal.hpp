@@ -3,25 +3,27 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "driver.hpp"
 #include "reader.hpp"
 
 namespace driver {
 
-// The list file of list mode: input names separated by white space.
+// The list file of list mode: input names separated by white space. It is read whole when it
+// is opened, so that the names can be checked before the run (a pipe is read only once).
 class Seznam {
 public:
   static std::unique_ptr<Seznam> open(const std::string &path);
-  explicit Seznam(std::FILE *f) : f_(f) {}
-  Seznam(const Seznam &) = delete;
-  Seznam &operator=(const Seznam &) = delete;
-  ~Seznam() { std::fclose(f_); }
+  explicit Seznam(std::string text) : text_(std::move(text)) {}
   // The next word, or false at the end of the list.
   bool dalsi(std::string &word);
+  // Every word that the run would read, from the current one on, without reading them.
+  std::vector<std::string> nahled() const;
 
 private:
-  std::FILE *f_;
+  std::string text_;
+  std::size_t pos_ = 0;
 };
 
 struct State {

@@ -20,24 +20,35 @@ std::unique_ptr<Seznam> Seznam::open(const std::string &path) {
   if (f == nullptr)
     return nullptr;
   struct stat info {};
-  if (fstat(fileno(f), &info) != 0 || S_ISDIR(info.st_mode)) {
-    std::fclose(f);
-    return nullptr;
-  }
-  return std::make_unique<Seznam>(f);
+  std::string text;
+  bool good = fstat(fileno(f), &info) == 0 && !S_ISDIR(info.st_mode);
+  char chunk[4096];
+  for (std::size_t n; good && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
+    text.append(chunk, n);
+  good = good && !std::ferror(f);
+  std::fclose(f);
+  return good ? std::make_unique<Seznam>(std::move(text)) : nullptr;
 }
 
 bool Seznam::dalsi(std::string &word) {
-  int c = 0;
-  while ((c = std::getc(f_)) != EOF && std::isspace(c))
-    ;
-  if (c == EOF)
+  auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (pos_ < text_.size() && blank(text_[pos_]))
+    ++pos_;
+  if (pos_ == text_.size())
     return false;
-  word.clear();
-  do
-    word += static_cast<char>(c);
-  while ((c = std::getc(f_)) != EOF && !std::isspace(c));
+  std::size_t from = pos_;
+  while (pos_ < text_.size() && !blank(text_[pos_]))
+    ++pos_;
+  word.assign(text_, from, pos_ - from);
   return true;
+}
+
+std::vector<std::string> Seznam::nahled() const {
+  Seznam copy = *this;
+  std::vector<std::string> words;
+  for (std::string w; copy.dalsi(w);)
+    words.push_back(w);
+  return words;
 }
 
 namespace {
@@ -74,16 +85,15 @@ Identita identita(const std::string &path) {
 // Refuses, before anything is created, a protocol or output copy that is the same file as an
 // input of the run (the list file and every name in it) or as each other.
 void zkontroluj_prepis() {
-  std::vector<std::string> vstupy;
+  std::vector<std::string> vstupy = {st.s_vstup}; // as typed: the input of an empty list
   if (st.s_vstup.substr(0, 1) == "@") {
     vstupy.push_back(st.s_vstup.substr(1));
-    if (auto seznam = Seznam::open(vstupy.back())) {
-      std::string word;
-      for (bool first = true; seznam->dalsi(word) && (first || word != "..."); first = false)
-        vstupy.push_back(word);
+    st.linsoub = Seznam::open(vstupy.back()); // kept for the run, which reads it on
+    if (st.linsoub) {
+      auto words = st.linsoub->nahled();
+      for (std::size_t i = 0; i < words.size() && (i == 0 || words[i] != "..."); ++i)
+        vstupy.push_back(words[i]);
     }
-  } else {
-    vstupy.push_back(st.s_vstup);
   }
   std::vector<Identita> ids;
   for (const auto &v : vstupy)
@@ -115,7 +125,8 @@ void otevri_soubory() {
   }
   if (st.s_vstup.substr(0, 1) == "@") {
     st.s_vstsez = st.s_vstup.substr(1);
-    st.linsoub = Seznam::open(st.s_vstsez);
+    if (!st.linsoub)
+      st.linsoub = Seznam::open(st.s_vstsez);
     if (!st.linsoub)
       nelze_otevrit(st.s_vstsez, true);
     st.sw_muf = 'A';
