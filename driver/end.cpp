@@ -9,8 +9,12 @@
 namespace driver {
 
 bool konec_vstupu() {
-  if (st.sw_muf == 'N')
+  if (st.ukonceno) // the summary is written; nothing more is read
+    return false;
+  if (st.sw_muf == 'N') {
     zpracuj_KONp();
+    return false;
+  }
   reader::st.insoub = nullptr;
   st.insoub.reset();
   st.s_vstup = "...";
@@ -20,6 +24,7 @@ bool konec_vstupu() {
   if (st.s_vstup == "...") {
     st.linsoub.reset();
     zpracuj_KONp();
+    return false;
   }
   if (st.s_vstup.size() > kMaxParametr)
     dlouhy_parametr(st.s_vstup, true, true);
@@ -88,6 +93,7 @@ void celkem(report::Sink &out, std::int64_t e, std::int64_t w) {
 
 void zpracuj_KONp() {
   reader::st.rezim_zprac = 'K';
+  st.ukonceno = true;
   auto radka = reader::s_cislo_radky();
   if (reader::st.sw_prvniKUF == 'A')
     report::zpracuj_chybu(radka, "ES306", "   ", "   ", "   ");
@@ -121,7 +127,6 @@ void zpracuj_KONp() {
   con.put(report::Text::f("Celkem chyb vahy E:%8lld\n\nCelkem chyb vahy W:%8lld\n",
                           static_cast<long long>(e), static_cast<long long>(w)));
   con.put("\nProgram ukoncen normalne\n");
-  throw Stop{0};
 }
 
 } // namespace driver

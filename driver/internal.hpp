@@ -37,6 +37,7 @@ struct State {
   std::unique_ptr<Seznam> linsoub;           // list file
   std::unique_ptr<reader::Input> insoub;     // input being read
   report::Sink *konzole = nullptr;           // console
+  bool ukonceno = false;                     // the run summary has been written
   Options opt;
 };
 extern State st;
@@ -54,6 +55,8 @@ inline constexpr std::string_view kProgram = "LD952_v0.91"; // program tag of ba
 void zpracuj_argumenty(int argc, const char *const *argv);
 char format_protokolu(const std::string &s_chyby);
 bool konec_vstupu();
-[[noreturn]] void zpracuj_KONp();
+// The run summary; afterwards the scanner reports the final end of input to its callers,
+// which leave the state machine in state W.
+void zpracuj_KONp();
 
 } // namespace driver

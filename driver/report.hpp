@@ -18,21 +18,25 @@
 namespace report {
 
 // A text of at most N characters. What does not fit is cut off, so a value of any length from
-// the document can be assigned or appended without touching anything beside the field.
-template <std::size_t N> class Pole {
+// the document can be assigned or appended without touching anything beside the field. The
+// length is kept in `Size`, so that short fields of a large store stay small.
+template <std::size_t N, class Size = std::size_t> class Pole {
+  static_assert(N <= static_cast<std::size_t>(static_cast<Size>(-1)));
+
 public:
   Pole() = default;
   Pole(std::string_view s) { assign(s); }
   void assign(std::string_view s) {
-    n_ = s.size() < N ? s.size() : N;
-    if (n_ > 0)
-      std::memcpy(b_, s.data(), n_);
+    std::size_t n = s.size() < N ? s.size() : N;
+    if (n > 0)
+      std::memcpy(b_, s.data(), n);
+    n_ = static_cast<Size>(n);
   }
   void append(std::string_view s) {
     std::size_t k = s.size() < N - n_ ? s.size() : N - n_;
     if (k > 0)
       std::memcpy(b_ + n_, s.data(), k);
-    n_ += k;
+    n_ = static_cast<Size>(n_ + k);
   }
   void push_back(char c) {
     if (n_ < N)
@@ -43,13 +47,15 @@ public:
       --n_;
   }
   void clear() { n_ = 0; }
-  void cut(std::size_t n) { n_ = n < n_ ? n : n_; } // keeps the first n characters
-  void erase(std::size_t pos, std::size_t count) {  // removes count characters at pos
+  void cut(std::size_t n) { resize(n < n_ ? n : n_); } // keeps the first n characters
+  char *data() { return b_; }                          // room for `capacity` characters
+  void resize(std::size_t n) { n_ = static_cast<Size>(n < N ? n : N); } // after data()
+  void erase(std::size_t pos, std::size_t count) { // removes count characters at pos
     if (pos >= n_)
       return;
     count = count < n_ - pos ? count : n_ - pos;
     std::memmove(b_ + pos, b_ + pos + count, n_ - pos - count);
-    n_ -= count;
+    n_ = static_cast<Size>(n_ - count);
   }
   void set(std::size_t i, char c) {
     if (i < n_)
@@ -64,7 +70,7 @@ public:
 
 private:
   char b_[N]{};
-  std::size_t n_ = 0;
+  Size n_ = 0;
 };
 
 // Buffered byte output that remembers its first failure. Writers never stop on a failure;

@@ -198,9 +198,9 @@ void hlavicka(const std::string &stamp) {
   }
 }
 
-// The state loop. The end of input ends the run inside a handler (through konec_vstupu), so
-// the loop has no exit of its own; state W can only follow that end and is treated as it.
-[[noreturn]] void hlavni_smycka() {
+// The state loop. The end of input runs the summary inside a handler (through konec_vstupu);
+// the handler then leaves state W, which ends the loop.
+void hlavni_smycka() {
   for (;;) {
     switch (reader::st.rezim_zprac) {
     case 'Z':
@@ -236,8 +236,10 @@ void hlavicka(const std::string &stamp) {
     case 'O':
       rules::zpracuj_NECk();
       break;
-    default: // 'W' and 'K'
-      zpracuj_KONp();
+    default: // 'W' after the final end of input ('K' is passed inside it)
+      if (!st.ukonceno)
+        zpracuj_KONp();
+      return;
     }
   }
 }

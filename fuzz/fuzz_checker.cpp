@@ -73,10 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   report::StringSink console;
   int code = driver::run(static_cast<int>(args.size()), argv.data(), console, opt);
   if (code != 0 && code != 13)
-    std::abort(); // a document never ends a run any other way
+    std::abort();  // a document never ends a run any other way
   if (code == 0) { // a run that ended normally wrote its whole protocol, trailer included
-    static const char *ends[] = {"</html>\n", "\nCelkem chyb vahy W:;", "\n\nCelkem chyb vahy W:",
-                                 "</KUF_chyby>\n"};
+    static const char *ends[] = {"</html>\n", "\nCelkem chyb vahy W:;",
+                                 "\n\nCelkem chyb vahy W:", "</KUF_chyby>\n"};
     std::FILE *f = std::fopen((dir + formats[sw & 3]).c_str(), "rb");
     if (f == nullptr)
       std::abort();

@@ -3,6 +3,9 @@
 // raise the line counter and are never stored; carriage returns are ignored everywhere.
 #include <algorithm>
 #include <array>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <sys/stat.h>
 
 #include "reader.hpp"
@@ -67,7 +70,11 @@ bool preskoc_za(char stop) {
   for (;;) {
     if (st.okno.empty() && !dalsi_kus())
       return false;
-    std::size_t at = st.okno.find(stop);
+    std::size_t at = 0; // most often the very next bytes: a line end and the "<"
+    while (at < st.okno.size() && at < 8 && st.okno[at] != stop)
+      ++at;
+    if (at == st.okno.size() || at == 8)
+      at = st.okno.find(stop, at);
     std::string_view skipped = st.okno.substr(0, at);
     st.cislo_radky += std::count(skipped.begin(), skipped.end(), '\n');
     st.okno.remove_prefix(at == std::string_view::npos ? st.okno.size() : at + 1);
@@ -78,20 +85,23 @@ bool preskoc_za(char stop) {
 
 // Texts longer than the buffer: when the 301st character to be stored has been consumed,
 // reading stops and the text keeps its first 299 characters; the rest stays in the input.
-constexpr std::size_t kDlouhy = 301;
 constexpr int kPrilisDlouhy = -2;
 
 // What a byte does to the text being read: it is stored, it ends the text (and is consumed),
 // or it is dropped. A line feed also raises the line counter, whichever it does.
 enum Trida : unsigned char { kUlozit, kKonec, kVynechat };
-using Tridy = std::array<Trida, 256>;
+struct Tridy {
+  std::array<Trida, 256> trida{};
+  char zvlastni[4]{}; // the bytes that are not stored (at most four)
+  int pocet = 0;
+};
 
 constexpr Tridy tridy(std::string_view konec, std::string_view vynechat) {
-  Tridy t{};
+  Tridy t;
   for (char c : konec)
-    t[static_cast<unsigned char>(c)] = kKonec;
+    t.trida[static_cast<unsigned char>(c)] = kKonec, t.zvlastni[t.pocet++] = c;
   for (char c : vynechat)
-    t[static_cast<unsigned char>(c)] = kVynechat;
+    t.trida[static_cast<unsigned char>(c)] = kVynechat, t.zvlastni[t.pocet++] = c;
   return t;
 }
 constexpr Tridy kJmeno = tridy(" \n>", "\r");   // a tag name
@@ -99,47 +109,76 @@ constexpr Tridy kZbytekA = tridy(">", "\r\n "); // the rest of a tag, blanks dro
 constexpr Tridy kZbytekN = tridy(">", "\r\n");  // the rest of a tag, blanks kept
 constexpr Tridy kObsah = tridy("<", "\r\n");    // the content of an element
 
+#if defined(__SSE2__)
+// Copies stored bytes sixteen at a time while the window and the buffer have room for it;
+// returns the number of bytes taken from `p`, up to the first byte that is not stored.
+inline std::size_t po_sestnacti(const char *p, std::size_t n, char *out, std::size_t room,
+                                const Tridy &t) {
+  const __m128i s0 = _mm_set1_epi8(t.zvlastni[0]), s1 = _mm_set1_epi8(t.zvlastni[1]);
+  const __m128i s2 = _mm_set1_epi8(t.zvlastni[2]), s3 = _mm_set1_epi8(t.zvlastni[t.pocet - 1]);
+  std::size_t i = 0;
+  while (i + 16 <= n && i + 16 <= room) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+    __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, s0), _mm_cmpeq_epi8(v, s1)),
+                               _mm_or_si128(_mm_cmpeq_epi8(v, s2), _mm_cmpeq_epi8(v, s3)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), v);
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+    if (mask != 0)
+      return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    i += 16;
+  }
+  return i;
+}
+#endif
+
 // Reads a text into `buf` up to its ending byte, which is returned; -1 at the final end of
-// the input, kPrilisDlouhy when the text ran over the buffer. Runs of stored bytes are
-// copied at once, so the cost is one table look-up per byte.
+// the input, kPrilisDlouhy when the text ran over the buffer. Stored bytes are copied as they
+// are scanned.
 int cti_text(Pole<300> &buf, const Tridy &tridy) {
-  buf.clear();
+  char *out = buf.data();
   std::size_t stored = 0;
   for (;;) {
-    if (st.okno.empty() && !dalsi_kus())
+    if (st.okno.empty() && !dalsi_kus()) {
+      buf.resize(stored);
       return -1;
-    const char *p = st.okno.data();
-    const std::size_t n = st.okno.size();
-    std::size_t i = 0;
-    while (i < n && tridy[static_cast<unsigned char>(p[i])] == kUlozit)
-      ++i;
-    if (i > 0) {
-      std::size_t take = std::min(i, kDlouhy - stored);
-      buf.append({p, take});
-      stored += take;
-      if (stored == kDlouhy) {
-        st.okno.remove_prefix(take);
-        buf.cut(299);
-        return kPrilisDlouhy;
-      }
     }
-    if (i == n) {
-      st.okno.remove_prefix(n);
+    const char *p = st.okno.data(), *e = p + st.okno.size();
+    const std::size_t room = Pole<300>::capacity - stored;
+    const char *q = p;
+#if defined(__SSE2__)
+    std::size_t k = po_sestnacti(p, st.okno.size(), out + stored, room, tridy);
+    q += k, stored += k;
+#endif
+    const char *lim = p + std::min(st.okno.size(), room);
+    while (q < lim && tridy.trida[static_cast<unsigned char>(*q)] == kUlozit)
+      out[stored++] = *q++;
+    if (q == e) {
+      st.okno = {};
       continue;
     }
-    auto c = static_cast<unsigned char>(p[i]);
-    st.okno.remove_prefix(i + 1);
+    auto c = static_cast<unsigned char>(*q++);
+    st.okno.remove_prefix(static_cast<std::size_t>(q - p));
+    if (tridy.trida[c] == kUlozit) { // the 301st character: the buffer is full
+      buf.resize(299);
+      return kPrilisDlouhy;
+    }
     if (c == '\n')
       nova_radka();
-    if (tridy[c] == kKonec)
+    if (tridy.trida[c] == kKonec) {
+      buf.resize(stored);
       return c;
+    }
   }
 }
 
 // Removes the first "kuf:" of a tag name: at its start, or after the first character (the
 // "/" of an end tag), which then becomes "/".
 void bez_prefixu(Pole<300> &buf) {
-  std::size_t at = buf.view().find("kuf:");
+  // Only a first occurrence at position 0 or 1 changes the name.
+  std::string_view name = buf.view();
+  std::size_t at = name.substr(0, 4) == "kuf:"                      ? 0
+                   : name.size() > 1 && name.substr(1, 4) == "kuf:" ? 1
+                                                                    : 2;
   if (at == 0) {
     buf.erase(0, 4);
   } else if (at == 1) {

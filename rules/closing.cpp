@@ -23,11 +23,11 @@ bool tflag(int x) { return reader::st.T.Esw[x] == 'E'; }
 double tv(int x) { return reader::st.T.Sum[x]; }
 bool nflag(int x) { return reader::st.N.Esw[x] == 'E'; }
 
-Zaznam &na_pozici(std::size_t p) { return st.anec[static_cast<std::size_t>(st.poradi[p])]; }
+Zaznam &na_pozici(std::size_t p) { return st.anec[st.poradi[p]]; }
 
 // Records of one person: both have an identification, and it is the same.
 bool stejny(const Zaznam &a, const Zaznam &b) {
-  return a.anec_ind >= 0 && b.anec_ind >= 0 && a.anec_iAA0126.view() == b.anec_iAA0126.view();
+  return a.ma_AA0126 && b.ma_AA0126 && a.anec_iAA0126.view() == b.anec_iAA0126.view();
 }
 
 // The code of a country row; a code that is not listed shows three blanks.
@@ -47,10 +47,9 @@ void serad() {
   std::size_t pocet = static_cast<std::size_t>(st.maxAktiAnec + 1);
   st.poradi.resize(pocet);
   for (std::size_t r = 0; r < pocet; ++r)
-    st.poradi[r] = static_cast<std::int64_t>(r);
-  std::stable_sort(st.poradi.begin(), st.poradi.end(), [](std::int64_t a, std::int64_t b) {
-    return st.anec[static_cast<std::size_t>(a)].anec_iAA0126.view() <
-           st.anec[static_cast<std::size_t>(b)].anec_iAA0126.view();
+    st.poradi[r] = r;
+  std::stable_sort(st.poradi.begin(), st.poradi.end(), [](std::size_t a, std::size_t b) {
+    return st.anec[a].anec_iAA0126.view() < st.anec[b].anec_iAA0126.view();
   });
 }
 

@@ -64,7 +64,7 @@ void zachyt_zamestnance(int row, std::string_view obsah, double x) {
   case n::AA0126:
     z.anec_iAA0126.assign(obsah);
     z.anec_lin = reader::st.cislo_radky;
-    z.anec_ind = st.maxAktiAnec;
+    z.ma_AA0126 = true;
     break;
   case n::AA0231:
     z.anec_iAA0231 = cele(x);
@@ -76,7 +76,7 @@ void zachyt_zamestnance(int row, std::string_view obsah, double x) {
     z.anec_iAA0223 = prvni_znak(obsah);
     break;
   case n::AA0033:
-    z.anec_iAA0033 = radek_statu(obsah);
+    z.anec_iAA0033 = static_cast<std::int16_t>(radek_statu(obsah));
     break;
   case n::AA0013:
     st.necsav_AA0013.assign(obsah);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string_view>
 #include <vector>
 
@@ -16,20 +17,20 @@ using report::Pole;
 // One row of the employee record store: what the closing checks of the employer need of one
 // employee record.
 struct Zaznam {
-  Pole<10> anec_iAA0126;         // identification as read
-  std::int64_t anec_lin = 0;     // line of its AA0126 (not reset between employers)
-  std::int64_t anec_ind = -1;    // order list entry; the row itself once AA0126 has arrived
-  std::int32_t anec_iAA0231 = 0; // year of birth
-  char anec_iAA0211 = ' ';       // first character of the sex code
-  char anec_iAA0223 = ' ';       // first character of the education code
-  std::int32_t anec_iAA0033 = 0; // row of the country code in TcisStat, 718 when not listed
-  double anec_iAA0131 = 0;       // weekly working-time fund
-  double anec_iAA0132 = 0;       // hours
-  std::int32_t anec_iAA0137 = 0; // 1 when in the register on the last day (not reset)
+  double anec_iAA0131 = 0;             // weekly working-time fund
+  double anec_iAA0132 = 0;             // hours
+  std::int64_t anec_lin = 0;           // line of its AA0126 (not reset between employers)
+  std::int32_t anec_iAA0231 = 0;       // year of birth
+  std::int32_t anec_iAA0137 = 0;       // 1 when in the register on the last day (not reset)
+  std::int16_t anec_iAA0033 = 0;       // row of the country code in TcisStat, 718 when not listed
+  Pole<10, std::uint8_t> anec_iAA0126; // identification as read
+  bool ma_AA0126 = false;              // AA0126 arrived: the row takes part in groups
+  char anec_iAA0211 = ' ';             // first character of the sex code
+  char anec_iAA0223 = ' ';             // first character of the education code
   // Back to the values of an employer start; anec_lin and anec_iAA0137 stay.
   void zacni() {
     anec_iAA0126.assign("-");
-    anec_ind = -1;
+    ma_AA0126 = false;
     anec_iAA0231 = 0;
     anec_iAA0211 = anec_iAA0223 = ' ';
     anec_iAA0033 = 0;
@@ -37,13 +38,15 @@ struct Zaznam {
   }
 };
 
+static_assert(sizeof(Zaznam) == 48);
+
 struct State {
   // employee record store: rows 0 to maxAktiAnec are the records of the current employer; the
   // rows keep their room from one employer to the next, so a record costs no allocation
-  std::vector<Zaznam> anec;
-  std::vector<std::int64_t> poradi; // order list of the closing checks: rows sorted by AA0126
-  std::int64_t maxAktiAnec = -1;    // row of the current record, -1 before the first
-  Pole<7> necsav_AA0013;            // occupation code of the latest record
+  std::deque<Zaznam> anec;         // grows in blocks: a row is never copied
+  std::vector<std::size_t> poradi; // order list of the closing checks: rows sorted by AA0126
+  std::int64_t maxAktiAnec = -1;   // row of the current record, -1 before the first
+  Pole<7> necsav_AA0013;           // occupation code of the latest record
   // employer totals and identity
   double atel_iAA0114 = 0, atel_iAA0115 = 0, atel_iAA0116 = 0; // accepted employer values
   double atel_iAA0118 = 0, atel_iAA0119 = 0, atel_iAA0123 = 0;

@@ -351,17 +351,65 @@ void dictionary(const std::string &dir, std::ostream &out) {
     out << "m" << n++ << "=\"" << piece << "\"\n";
 }
 
+// The structure of the document as an XML Schema, from the element rule tables: the sections
+// in their order, each element once in its place, with its length bounds and, for numbers,
+// the form of a number of its type.
+void schema(const std::string &dir, std::ostream &out) {
+  std::map<char, std::vector<std::vector<std::string>>> rows;
+  for (const auto &r : rows_of(dir, "prvky.txt")) {
+    auto f = split(r, '|');
+    if (f[0] == "P" || f[0] == "T" || f[0] == "N")
+      rows[f[0][0]].push_back(f);
+  }
+  auto elements = [&](char section, const std::string &indent) {
+    for (const auto &f : rows[section]) {
+      out << indent << "<xs:element name=\"" << f[1] << "\">\n"
+          << indent << "  <xs:simpleType>\n"
+          << indent << "    <xs:restriction base=\"xs:string\">\n"
+          << indent << "      <xs:minLength value=\"" << f[3] << "\"/>\n"
+          << indent << "      <xs:maxLength value=\"" << f[4] << "\"/>\n";
+      if (f[2] == "N")
+        out << indent << "      <xs:pattern value=\"[+\\-]?[0-9]*\"/>\n";
+      else if (f[2] == "R")
+        out << indent << "      <xs:pattern value=\"[+\\-]?[0-9]*\\.?[0-9]*\"/>\n";
+      out << indent << "    </xs:restriction>\n"
+          << indent << "  </xs:simpleType>\n"
+          << indent << "</xs:element>\n";
+    }
+  };
+  const char *ns = "http://www.example.org/schemas/2004/KUF/1.6/";
+  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      << "<!-- generated from tables/prvky.txt, do not edit: the structure of a KUF report -->\n"
+      << "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" targetNamespace=\"" << ns
+      << "\"\n           xmlns=\"" << ns << "\" elementFormDefault=\"qualified\">\n"
+      << "  <xs:element name=\"KUF\">\n    <xs:complexType>\n      <xs:sequence>\n";
+  elements('P', "        ");
+  out << "        <xs:element name=\"zamestnavatel\" maxOccurs=\"unbounded\">\n"
+      << "          <xs:complexType>\n            <xs:sequence>\n";
+  elements('T', "              ");
+  out << "              <xs:element name=\"zamestnanec\" minOccurs=\"0\" maxOccurs=\"unbounded\">\n"
+      << "                <xs:complexType>\n                  <xs:sequence>\n";
+  elements('N', "                    ");
+  out << "                  </xs:sequence>\n                </xs:complexType>\n"
+      << "              </xs:element>\n"
+      << "            </xs:sequence>\n          </xs:complexType>\n        </xs:element>\n"
+      << "      </xs:sequence>\n"
+      << "      <xs:attribute name=\"verze\" type=\"xs:string\" fixed=\"1.6\"/>\n"
+      << "    </xs:complexType>\n  </xs:element>\n</xs:schema>\n";
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 3 && argc != 4) {
-    std::cerr << "usage: kuf_gen <tables-dir> <out.inc> [fuzz.dict]\n";
+  if (argc != 3 && argc != 5) {
+    std::cerr << "usage: kuf_gen <tables-dir> <out.inc> [fuzz.dict kuf.xsd]\n";
     return 2;
   }
-  if (argc == 4) {
-    std::ofstream dict(argv[3], std::ios::binary);
+  if (argc == 5) {
+    std::ofstream dict(argv[3], std::ios::binary), xsd(argv[4], std::ios::binary);
     dictionary(argv[1], dict);
-    if (!dict.flush())
+    schema(argv[1], xsd);
+    if (!dict.flush() || !xsd.flush())
       return 1;
   }
   std::string dir = argv[1];
