@@ -78,6 +78,13 @@ Text Text::f(const char *fmt, ...) {
 }
 
 void put_markup_text(Sink &out, std::string_view s) {
+  bool plain = true;
+  for (char c : s)
+    plain &= c != '&' && c != '<' && c != '>' && c != '"';
+  if (plain) {
+    out.put(s);
+    return;
+  }
   std::size_t from = 0;
   for (std::size_t i = 0; i < s.size(); ++i) {
     std::string_view entity;
@@ -105,8 +112,12 @@ void put_markup_text(Sink &out, std::string_view s) {
 }
 
 void put_right(Sink &out, std::string_view s, std::size_t width) {
-  for (std::size_t i = s.size(); i < width; ++i)
-    out.put(' ');
+  static constexpr std::string_view kBlanks = "                                ";
+  for (std::size_t pad = s.size() < width ? width - s.size() : 0; pad > 0;) {
+    std::size_t k = pad < kBlanks.size() ? pad : kBlanks.size();
+    out.put(kBlanks.substr(0, k));
+    pad -= k;
+  }
   out.put(s);
 }
 
@@ -114,7 +125,10 @@ namespace {
 
 // A CSV column: inside double quotes, each quote doubled, when it holds ; " CR or LF.
 void put_csv_column(Sink &out, std::string_view s) {
-  if (s.find_first_of(";\"\r\n") == std::string_view::npos) {
+  bool quote = false;
+  for (char c : s)
+    quote |= c == ';' || c == '"' || c == '\r' || c == '\n';
+  if (!quote) {
     out.put(s);
     return;
   }

@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""Times the benchmark's commands and prints the results of bench/run.sh as Markdown.
+
+Commands that are compared are run in interleaved rounds (one run of each, then the next
+round), so that a slow spell of a shared machine falls on all of them alike; each figure is the
+median wall time of its rounds. Peak memory is the maximum resident set size of a run (/usr/bin/time).
+    measure.py DATA_DIR BINARY OUT_DIR ROUNDS SIZE_MB...
+"""
+import os
+import re
+import statistics
+import subprocess
+import sys
+import time
+
+data, binary, out, rounds = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+sizes = sys.argv[5:]
+schema = "schemas/kuf.xsd"
+
+
+def run_once(cmd):
+    start = time.perf_counter()
+    if subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+        sys.exit(f"failed: {' '.join(cmd)}")
+    return time.perf_counter() - start
+
+
+def peak_mb(cmd):
+    """The maximum resident set size of one run, as /usr/bin/time reports it."""
+    r = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.PIPE, text=True)
+    return int(r.stderr.strip().splitlines()[-1]) / 1024
+
+
+def interleaved(cmds):
+    """Median seconds and peak MB of each command, over interleaved rounds after a warm-up."""
+    peaks = [peak_mb(c) for c in cmds]  # also the warm-up
+    times = [[] for _ in cmds]
+    for _ in range(rounds):
+        for i, c in enumerate(cmds):
+            times[i].append(run_once(c))
+    return [(statistics.median(t), p) for t, p in zip(times, peaks)]
+
+
+rows = []  # (report, tool, bytes, seconds, peak)
+results = {}
+
+
+def group(report, nbytes, tools):
+    for (tool, _), (s, m) in zip(tools, interleaved([c for _, c in tools])):
+        rows.append((report, tool, nbytes, s, m))
+        results[(report, tool)] = (nbytes, s, m)
+
+
+for mb in sizes:
+    f = f"{data}/valid-{mb}.xml"
+    group(f"valid {mb} MB", os.path.getsize(f), [
+        ("cat", ["cat", f]),
+        ("xmllint --stream", ["xmllint", "--noout", "--stream", f]),
+        ("SAX2Count", ["SAX2Count", f]),
+        ("xmllint --stream --schema", ["xmllint", "--noout", "--stream", "--schema", schema, f]),
+        ("ld952", [binary, f, f"{out}/p.txt"]),
+        ("ld952 + copy", [binary, f, f"{out}/p.txt", f"{out}/copy.xml"]),
+    ])
+
+# Throughput of the check alone, the sizes interleaved with each other.
+lin = interleaved([[binary, f"{data}/valid-{mb}.xml", f"{out}/p.txt"] for mb in sizes])
+speeds = [os.path.getsize(f"{data}/valid-{mb}.xml") / 1e6 / s for mb, (s, _) in zip(sizes, lin)]
+
+faulty = f"{data}/faulty.xml"
+protocols = []
+for ext in ("txt", "csv", "htm", "xml"):
+    p = f"{out}/p.{ext}"
+    subprocess.run([binary, faulty, p], stdout=subprocess.DEVNULL, check=True)
+    protocols.append((ext, p, os.path.getsize(p)))
+findings = sum(1 for line in open(f"{out}/p.txt", "rb") if re.match(rb" *[0-9]+  [EW]", line))
+for (ext, p, size), (s, m) in zip(protocols, interleaved([[binary, faulty, p] for _, p, _ in protocols])):
+    rows.append((f"{findings} findings", f"ld952 .{ext}", size, s, m))
+    results[("findings", ext)] = (size, s, m)
+
+small = f"{data}/small.cat"
+group("1000 reports of 100 kB", os.path.getsize(small), [
+    ("ld952 @list", [binary, f"@{data}/list.txt", f"{out}/p.txt"]),
+    ("ld952, the same in one file", [binary, small, f"{out}/p.txt"]),
+])
+
+print("| report | tool | median s | MB/s | peak MB |")
+print("|---|---|---:|---:|---:|")
+for report, tool, nbytes, s, m in rows:
+    print(f"| {report} | {tool} | {s:.3f} | {nbytes / 1e6 / s:.0f} | {m:.1f} |")
+print("\nFor the findings the throughput is in bytes of protocol written.\n")
+
+big, little = f"valid {sizes[-1]} MB", f"valid {sizes[0]} MB"
+t = lambda report, tool: results[(report, tool)][1]
+mem = lambda report: results[(report, "ld952")][2]
+slowest = min(results[("findings", e)][0] / 1e6 / results[("findings", e)][1] for e in ("txt", "csv", "htm", "xml"))
+print("| target | measured | limit |")
+print("|---|---:|---:|")
+print(f"| {big}: check / xmllint --stream --schema | {t(big, 'ld952') / t(big, 'xmllint --stream --schema'):.3f} | 0.200 |")
+print(f"| {big}: check / xmllint --stream | {t(big, 'ld952') / t(big, 'xmllint --stream'):.3f} | 0.500 |")
+print(f"| {big}: check with output copy / xmllint --stream --schema | {t(big, 'ld952 + copy') / t(big, 'xmllint --stream --schema'):.3f} | 0.333 |")
+print(f"| {big}: peak memory | {mem(big):.1f} MB | 16 MB |")
+print(f"| peak memory, {little} / {big} | {mem(little) / mem(big):.2f} | 0.90 |")
+print(f"| throughput of {', '.join(s + ' MB' for s in sizes)} (interleaved) | {' / '.join(f'{x:.0f}' for x in speeds)} MB/s, spread {max(speeds) / min(speeds) - 1:.0%} | 15% |")
+print(f"| {findings} findings: slowest protocol MB/s / {big} MB/s | {slowest / speeds[-1]:.2f} | 0.33 |")
+print(f"| list of 1000 reports / one file of the same size | {t('1000 reports of 100 kB', 'ld952 @list') / t('1000 reports of 100 kB', 'ld952, the same in one file'):.2f} | 1.20 |")

@@ -1,0 +1,83 @@
+// Micro-benchmarks of the two innermost paths: the scanner reading the tags and contents of
+// employee records, and the generic check of one record's elements (look-up, order, length,
+// conversion, range, capture and code lists). A change that slows either shows here.
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "reader.hpp"
+#include "rules.hpp"
+
+namespace {
+
+const char *kRecord[][2] = {
+    {"AA0126", "7503150012"}, {"AA0231", "1975"},    {"AA0211", "1"},       {"AA0223", "M"},
+    {"AA0033", "CZ"},         {"AA0013", "24212"},   {"AA0125", "1"},       {"AA0130", "1"},
+    {"AA0131", "40"},         {"AA0225", "5"},       {"AA0216", "3.5"},     {"AA0132", "1072"},
+    {"AA0133", "0"},          {"AA0134", "64"},      {"AA0135", "40"},      {"AA0136", "1"},
+    {"AA0137", "1"},          {"AA0127", "10"},      {"AA0128", "5"},       {"AA0129", "1"},
+    {"AA0138", "13140"},      {"AA0139", "1000"},    {"AA0140", "0"},       {"AA0141", "0"},
+    {"AA0142", "0"},          {"AA0143", "0"},       {"AA0144", "96582"},   {"AA0145", "78840"},
+    {"AA0146", "6000"},       {"AA0147", "0"},       {"AA0148", "0"},       {"AA0160", "0"},
+    {"AA0162", "0"},          {"AA0150", "3000"},    {"AA0239", "0"},       {"AA0240", "0"},
+    {"AA0151", "1800"},       {"AA0152", "1200"},    {"AA0153", "0"},       {"AA0154", "0"},
+    {"AA0155", "0"},          {"AA0156", "0"},       {"AA0157", "4800"},    {"AA0163", "0"},
+    {"AA0161", "0"},          {"AA0237", "0"},       {"AA0238", "0"},       {"AA0158", "3942"},
+    {"AA0159", "2365"},       {"AA0165", "90.5"},    {"AA0166", "0"},       {"AA0167", "0"},
+    {"AA0168", "0"},          {"AA0091", "1111"},    {"AA0210", "3"},       {"AA0218", "182"},
+    {"AA0219", "12"},         {"AA0690", "CZ0521"}};
+
+std::string records(int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) {
+    s += "<zamestnanec>\n";
+    for (const auto &e : kRecord)
+      s += std::string("<") + e[0] + ">" + e[1] + "</" + e[0] + ">\n";
+    s += "</zamestnanec>\n";
+  }
+  return s;
+}
+
+// Tag name, content and end tag of every element, as the state machine asks for them.
+void Scanner(benchmark::State &state) {
+  std::string doc = records(200);
+  for (auto _ : state) {
+    reader::reset();
+    std::FILE *f = fmemopen(doc.data(), doc.size(), "rb");
+    reader::Input in(f, 1 << 16);
+    reader::st.insoub = &in;
+    report::Pole<300> buf;
+    while (reader::dej_element(buf) == 0) {
+      if (reader::dej_zbytek_elementu(buf, 'A') < 0 || reader::dej_obsah(buf) < 0)
+        break;
+      benchmark::DoNotOptimize(buf.size());
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(doc.size()));
+}
+BENCHMARK(Scanner);
+
+// The generic check and the record capture of one record's 58 elements.
+void ElementDispatch(benchmark::State &state) {
+  report::reset();
+  reader::reset();
+  rules::reset();
+  report::StringSink console;
+  report::st.konzole = &console;
+  rules::zpracuj_TELz();
+  int n = 0;
+  for (auto _ : state) {
+    rules::zpracuj_NECz();
+    for (const auto &e : kRecord)
+      rules::k_Nec(e[0], e[1]);
+    if (++n % 1000 == 0) // keep the store small: a new employer now and then
+      rules::zpracuj_TELz();
+  }
+  state.SetItemsProcessed(state.iterations() * 58);
+}
+BENCHMARK(ElementDispatch);
+
+} // namespace
+
+BENCHMARK_MAIN();
