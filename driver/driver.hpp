@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <optional>
+#include <string_view>
 
 #include "report.hpp"
 
@@ -14,6 +16,12 @@ namespace driver {
 struct Options {
   std::size_t read_buffer = std::size_t{1} << 16; // bytes per read of an input document
   std::optional<std::tm> stamp;                   // fixed run stamp; else the current time
+  // The contents of the input argument (a report, or with "@" a list file) handed over in
+  // memory instead of read from the file of that name, which then only names it.
+  std::optional<std::string_view> dokument;
+  bool bez_protokolu = false;            // no protocol file; the rows reach only the listener
+  report::Posluchac posluchac = nullptr; // told of every row written to the protocol
+  void *posluchac_kontext = nullptr;
 };
 
 // Ends a run with an exit code: 0 after the summary, 1 after the help text, 13 when fatal.
@@ -21,8 +29,15 @@ struct Stop {
   int code;
 };
 
+// The findings of a run by weight, suppressed warnings included.
+struct Totals {
+  std::int64_t e = 0;
+  std::int64_t w = 0;
+};
+
 // Runs the checker with the command line `argv` (argv[0] is the program) and returns the
-// exit code. Console output goes to `console`.
-int run(int argc, const char *const *argv, report::Sink &console, const Options &options = {});
+// exit code. Console output goes to `console`; `totals`, when given, receives the counts.
+int run(int argc, const char *const *argv, report::Sink &console, const Options &options = {},
+        Totals *totals = nullptr);
 
 } // namespace driver

@@ -32,7 +32,7 @@ struct State {
   std::string s_vystup = "...";              // output copy; "..." for none
   std::string s_vstsez;                      // list file: the input argument without its "@"
   char sw_muf = 'N';                         // 'A' when the inputs come from a list file
-  std::unique_ptr<report::FileSink> errsoub; // protocol
+  std::unique_ptr<report::Sink> errsoub;     // protocol
   std::unique_ptr<report::FileSink> outsoub; // output copy
   std::unique_ptr<Seznam> linsoub;           // list file
   std::unique_ptr<reader::Input> insoub;     // input being read

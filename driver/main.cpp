@@ -1,11 +1,4 @@
 // ld952: checks one KUF report before it is handed in.
-#include <cstdio>
+#include "ld952.h"
 
-#include "driver.hpp"
-
-int main(int argc, char **argv) {
-  report::FileSink console(stdout, false);
-  int code = driver::run(argc, argv, console);
-  console.close();
-  return code;
-}
+int main(int argc, char **argv) { return ld952_main(argc, argv); }

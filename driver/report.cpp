@@ -210,6 +210,9 @@ int zpracuj_chybu(std::string_view line, std::string_view code, std::string_view
     cek = row->cek;
   if (st.errsoub != nullptr)
     write_row({line, code, st.telicokod, st.identnec, elem, value, cek, row->txt});
+  if (st.posluchac != nullptr)
+    st.posluchac({line, code, st.telicokod, st.identnec, elem, value, cek, row->txt},
+                 st.posluchac_kontext);
   return 1;
 }
 

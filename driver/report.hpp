@@ -100,6 +100,8 @@ public:
   // Hands the buffered bytes on; false when this or any earlier write failed.
   bool flush();
   bool ok() const { return ok_; }
+  // Flushes and releases what the sink writes to; false when any write failed.
+  virtual bool close() { return flush(); }
 
 protected:
   virtual bool emit(std::string_view bytes) = 0;
@@ -118,7 +120,7 @@ public:
   static std::unique_ptr<FileSink> create(const std::string &path);
   explicit FileSink(std::FILE *f, bool owned) : f_(f), owned_(owned) {}
   ~FileSink() override;
-  bool close();
+  bool close() override;
 
 private:
   bool emit(std::string_view bytes) override;
@@ -144,6 +146,16 @@ private:
   std::string out_;
 };
 
+// Takes every byte and keeps none: the protocol of a run that reports through a listener only.
+class DiscardSink final : public Sink {
+public:
+  DiscardSink() : Sink(4096) {}
+  ~DiscardSink() override = default;
+
+private:
+  bool emit(std::string_view) override { return true; }
+};
+
 // Small formatted texts: a number or a printf-style format into a buffer on the stack, large
 // enough for any double written with the program's formats.
 class Text {
@@ -162,6 +174,12 @@ private:
 // The protocol formats, chosen from the protocol file's extension.
 enum : char { kHtml = 'H', kCsv = 'C', kText = 'T', kXml = 'X' };
 
+// One row of the protocol as its columns, for a listener beside the protocol file.
+struct Nalez {
+  std::string_view line, code, employer, employee, element, value, expected, description;
+};
+using Posluchac = void (*)(const Nalez &row, void *context);
+
 struct State {
   char sw_err = kHtml;       // protocol format
   char sw_nepisW = 'N';      // 'A' after -w: rows of weight W are counted, not written
@@ -170,8 +188,10 @@ struct State {
   std::int64_t sumchybE = 0; // findings of weight E
   std::int64_t sumchybW = 0; // findings of weight W, suppressed ones included
   std::array<std::int64_t, tables::Etab.size()> EtabNum{}; // rows written per catalogue row
-  Pole<19> telicokod; // employer column: AA0017, "/" and AA0113 when given
-  Pole<11> identnec;  // employee column: AA0126 of the record concerned
+  Pole<19> telicokod;            // employer column: AA0017, "/" and AA0113 when given
+  Pole<11> identnec;             // employee column: AA0126 of the record concerned
+  Posluchac posluchac = nullptr; // told of every row written to the protocol
+  void *posluchac_kontext = nullptr;
 };
 extern State st;
 void reset();

@@ -88,7 +88,8 @@ void zkontroluj_prepis() {
   std::vector<std::string> vstupy = {st.s_vstup}; // as typed: the input of an empty list
   if (st.s_vstup.substr(0, 1) == "@") {
     vstupy.push_back(st.s_vstup.substr(1));
-    st.linsoub = Seznam::open(vstupy.back()); // kept for the run, which reads it on
+    st.linsoub = st.opt.dokument ? std::make_unique<Seznam>(std::string(*st.opt.dokument))
+                                 : Seznam::open(vstupy.back()); // kept for the run
     if (st.linsoub) {
       auto words = st.linsoub->nahled();
       for (std::size_t i = 0; i < words.size() && (i == 0 || words[i] != "..."); ++i)
@@ -98,13 +99,15 @@ void zkontroluj_prepis() {
   std::vector<Identita> ids;
   for (const auto &v : vstupy)
     ids.push_back(identita(v));
-  Identita protokol = identita(st.s_chyby);
-  for (const auto &id : ids)
-    if (id == protokol)
-      nelze_otevrit(st.s_chyby, false);
+  if (!st.opt.bez_protokolu) {
+    Identita protokol = identita(st.s_chyby);
+    for (const auto &id : ids)
+      if (id == protokol)
+        nelze_otevrit(st.s_chyby, false);
+    ids.push_back(protokol);
+  }
   if (st.s_vystup == "...")
     return;
-  ids.push_back(protokol);
   Identita kopie = identita(st.s_vystup);
   for (const auto &id : ids)
     if (id == kopie)
@@ -112,7 +115,10 @@ void zkontroluj_prepis() {
 }
 
 void otevri_soubory() {
-  st.errsoub = report::FileSink::create(st.s_chyby);
+  if (st.opt.bez_protokolu)
+    st.errsoub = std::make_unique<report::DiscardSink>();
+  else
+    st.errsoub = report::FileSink::create(st.s_chyby);
   if (!st.errsoub)
     nelze_otevrit(st.s_chyby, false);
   report::st.errsoub = st.errsoub.get();
@@ -137,7 +143,10 @@ void otevri_soubory() {
       st.s_vstup = word;
     }
   }
-  st.insoub = reader::Input::open(st.s_vstup, st.opt.read_buffer);
+  if (st.opt.dokument && st.sw_muf == 'N')
+    st.insoub = std::make_unique<reader::Input>(*st.opt.dokument, st.opt.read_buffer);
+  else
+    st.insoub = reader::Input::open(st.s_vstup, st.opt.read_buffer);
   if (!st.insoub)
     nelze_otevrit(st.s_vstup, true);
   reader::st.insoub = st.insoub.get();
@@ -246,7 +255,8 @@ void hlavni_smycka() {
 
 } // namespace
 
-int run(int argc, const char *const *argv, report::Sink &console, const Options &options) {
+int run(int argc, const char *const *argv, report::Sink &console, const Options &options,
+        Totals *totals) {
   report::reset();
   reader::reset();
   rules::reset();
@@ -254,6 +264,8 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
   st.opt = options;
   st.konzole = &console;
   report::st.konzole = &console;
+  report::st.posluchac = options.posluchac;
+  report::st.posluchac_kontext = options.posluchac_kontext;
   int code = 0;
   try {
     console.put("\nProgram  "), console.put(kProgram), console.put("  kontola dat pro KUF\n");
@@ -277,9 +289,12 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
   // Whatever is still open is closed here: after a fatal condition the protocol and the
   // output copy keep what was written before it.
   report::st.errsoub = nullptr;
+  report::st.posluchac = nullptr;
   reader::st.outsoub = nullptr;
   reader::st.insoub = nullptr;
   st = State{};
+  if (totals != nullptr)
+    *totals = {report::st.sumchybE, report::st.sumchybW};
   console.flush();
   return code;
 }

@@ -36,11 +36,14 @@ double jezdifdbl(double a, double b);
 // A read that failed (not the end of the file): the run cannot go on with that input.
 struct ChybaCteni {};
 
-// An input document read through a buffer of a chosen size.
+// An input document, read from a file through a buffer of a chosen size, or handed over whole
+// in memory (which the caller keeps alive) and given out in pieces of that size.
 class Input {
 public:
   static std::unique_ptr<Input> open(const std::string &path, std::size_t buffer_size);
   Input(std::FILE *f, std::size_t buffer_size) : f_(f), buf_(buffer_size ? buffer_size : 1) {}
+  Input(std::string_view memory, std::size_t piece_size)
+      : pamet_(memory), kus_(piece_size ? piece_size : 1) {}
   Input(const Input &) = delete;
   Input &operator=(const Input &) = delete;
   ~Input();
@@ -49,8 +52,10 @@ public:
   std::string_view fill();
 
 private:
-  std::FILE *f_;
+  std::FILE *f_ = nullptr;
   std::vector<char> buf_;
+  std::string_view pamet_; // unread part of a document in memory
+  std::size_t kus_ = 0;
 };
 
 // ---- Element state of the three sections ---------------------------------------------------

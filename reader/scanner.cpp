@@ -29,9 +29,17 @@ std::unique_ptr<Input> Input::open(const std::string &path, std::size_t buffer_s
   return std::make_unique<Input>(f, buffer_size);
 }
 
-Input::~Input() { std::fclose(f_); }
+Input::~Input() {
+  if (f_ != nullptr)
+    std::fclose(f_);
+}
 
 std::string_view Input::fill() {
+  if (f_ == nullptr) {
+    std::string_view piece = pamet_.substr(0, kus_);
+    pamet_.remove_prefix(piece.size());
+    return piece;
+  }
   std::size_t n = std::fread(buf_.data(), 1, buf_.size(), f_);
   if (n == 0 && std::ferror(f_))
     throw ChybaCteni{};

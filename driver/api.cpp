@@ -1,0 +1,127 @@
+// The library interface: a check from a file or from memory with the options of the command
+// line, each protocol row handed to the caller's callback, and the command line itself.
+#include "ld952.h"
+
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "driver.hpp"
+
+namespace {
+
+// Console text handed to the caller as it is flushed, or dropped.
+class CallbackSink final : public report::Sink {
+public:
+  CallbackSink(ld952_output_fn fn, void *context) : fn_(fn), context_(context) {}
+  ~CallbackSink() override = default;
+
+private:
+  bool emit(std::string_view bytes) override {
+    if (fn_ != nullptr)
+      fn_(bytes.data(), bytes.size(), context_);
+    return true;
+  }
+  ld952_output_fn fn_;
+  void *context_;
+};
+
+// Turns each row into an ld952_finding with NUL-terminated texts and counts the rows.
+struct Listener {
+  ld952_finding_fn fn = nullptr;
+  void *context = nullptr;
+  long long rows = 0;
+  std::string texts; // the row's texts, each followed by a NUL byte
+
+  static void row(const report::Nalez &n, void *self) {
+    auto &l = *static_cast<Listener *>(self);
+    ++l.rows;
+    if (l.fn == nullptr)
+      return;
+    const std::string_view cols[] = {n.line,    n.code,  n.employer, n.employee,
+                                     n.element, n.value, n.expected, n.description};
+    l.texts.clear();
+    for (std::string_view c : cols)
+      l.texts.append(c).push_back('\0');
+    ld952_text t[8];
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+      t[i] = {l.texts.data() + at, cols[i].size()};
+      at += cols[i].size() + 1;
+    }
+    ld952_finding f{
+        n.code.empty() ? '\0' : n.code[0], t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]};
+    l.fn(&f, l.context);
+  }
+};
+
+int check(const std::string_view *memory, const ld952_options *o, ld952_totals *totals) {
+  const ld952_options none{};
+  if (o == nullptr)
+    o = &none;
+  // The arguments in their command-line places; a place left empty before a given one
+  // takes the command line's default.
+  std::vector<std::string> args = {"ld952"};
+  if (o->input != nullptr || o->protocol != nullptr || o->output_copy != nullptr)
+    args.emplace_back(o->input != nullptr ? o->input : "kuf.xml");
+  if (o->protocol != nullptr || o->output_copy != nullptr)
+    args.emplace_back(o->protocol != nullptr ? o->protocol : "kufe.htm");
+  if (o->output_copy != nullptr)
+    args.emplace_back(o->output_copy);
+  if (o->suppress_warnings != 0)
+    args.emplace_back("-w");
+  std::vector<const char *> argv;
+  for (const auto &a : args)
+    argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+
+  Listener listener;
+  listener.fn = o->on_finding;
+  listener.context = o->finding_context;
+  driver::Options opt;
+  if (memory != nullptr)
+    opt.dokument = *memory;
+  opt.bez_protokolu = o->protocol == nullptr;
+  opt.posluchac = Listener::row;
+  opt.posluchac_kontext = &listener;
+  CallbackSink console(o->on_console, o->console_context);
+  driver::Totals sum;
+  int code = driver::run(static_cast<int>(args.size()), argv.data(), console, opt, &sum);
+  if (totals != nullptr)
+    *totals = {sum.e, sum.w, listener.rows};
+  return code;
+}
+
+// Nothing thrown may cross into C: memory that runs out ends the check like a fatal condition.
+template <class F> int guarded(F f) {
+  try {
+    return f();
+  } catch (const std::bad_alloc &) {
+    return 13;
+  }
+}
+
+} // namespace
+
+extern "C" int ld952_check_file(const ld952_options *options, ld952_totals *totals) {
+  return guarded([&] { return check(nullptr, options, totals); });
+}
+
+extern "C" int ld952_check_buffer(const void *data, size_t size, const ld952_options *options,
+                                  ld952_totals *totals) {
+  return guarded([&] {
+    std::string_view memory(data != nullptr ? static_cast<const char *>(data) : "",
+                            data != nullptr ? size : 0);
+    return check(&memory, options, totals);
+  });
+}
+
+extern "C" int ld952_main(int argc, const char *const *argv) {
+  return guarded([&] {
+    report::FileSink console(stdout, false);
+    int code = driver::run(argc, argv, console);
+    console.close();
+    return code;
+  });
+}

@@ -1,0 +1,79 @@
+/* ld952: the checker of KUF salary statistics reports as a library, for programs that check
+ * a report (from a file or from memory) before they hand it in. A check writes the same
+ * protocol, output copy and console text as the command-line program with the same
+ * arguments, and tells a callback of every row of the protocol.
+ *
+ * All texts are Windows-1250. One check runs at a time in a process: the checker keeps the
+ * state of a run in static storage, so calls must not overlap (not from two threads, and not
+ * from inside a callback). */
+#ifndef LD952_H
+#define LD952_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* A text: `data` points to `size` bytes followed by a NUL byte. The bytes themselves may hold
+ * NUL bytes where the report did. Valid only during the callback. */
+struct ld952_text {
+  const char *data;
+  size_t size;
+};
+
+/* One row of the protocol. */
+struct ld952_finding {
+  char weight;                /* 'E' error or 'W' warning: the first letter of the code */
+  struct ld952_text line;     /* line number, or two of them as "146,206" */
+  struct ld952_text code;     /* e.g. "EL050" */
+  struct ld952_text employer; /* identification of the employer concerned, or empty */
+  struct ld952_text employee; /* identification of the employee concerned, or empty */
+  struct ld952_text element;  /* the element name */
+  struct ld952_text value;    /* the value found */
+  struct ld952_text expected; /* the value expected */
+  struct ld952_text description;
+};
+
+typedef void (*ld952_finding_fn)(const struct ld952_finding *finding, void *context);
+typedef void (*ld952_output_fn)(const char *bytes, size_t size, void *context);
+
+/* What the command line gives: ld952 input protocol output_copy [-w] */
+struct ld952_options {
+  const char *input;           /* the report, or "@name" for a list file; NULL: "kuf.xml" */
+  const char *protocol;        /* protocol file, format by extension; NULL: none is written */
+  const char *output_copy;     /* output copy; NULL: none */
+  int suppress_warnings;       /* non-zero: -w, warnings are counted but not written */
+  ld952_finding_fn on_finding; /* told of every row of the protocol; may be NULL */
+  void *finding_context;
+  ld952_output_fn on_console; /* receives the console text; NULL: it is dropped */
+  void *console_context;
+};
+
+struct ld952_totals {
+  long long errors;   /* findings of weight E */
+  long long warnings; /* findings of weight W, suppressed ones included */
+  long long rows;     /* rows written to the protocol */
+};
+
+/* Checks the report named by options->input. Returns the exit code of the command line:
+ * 0 when the check ran to its end (whatever it found), 13 when it could not (a bad name, a
+ * file that cannot be read, a protocol that cannot be written; the console text says why).
+ * `totals` may be NULL. */
+int ld952_check_file(const struct ld952_options *options, struct ld952_totals *totals);
+
+/* The same, with the contents of options->input (a report, or with "@" a list file) taken
+ * from the `size` bytes at `data` instead of read from the file; the name still appears in
+ * the protocol. */
+int ld952_check_buffer(const void *data, size_t size, const struct ld952_options *options,
+                       struct ld952_totals *totals);
+
+/* The command-line program: arguments as main receives them, console on standard output.
+ * Returns the exit code (1 after the help text). */
+int ld952_main(int argc, const char *const *argv);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
