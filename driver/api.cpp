@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driver.hpp"
+#include "platform.hpp"
 
 namespace {
 
@@ -119,6 +120,7 @@ extern "C" int ld952_check_buffer(const void *data, size_t size, const ld952_opt
 
 extern "C" int ld952_main(int argc, const char *const *argv) {
   return guarded([&] {
+    driver::binarni_konzole();
     report::FileSink console(stdout, false);
     int code = driver::run(argc, argv, console);
     console.close();

@@ -2,13 +2,13 @@
 // created when one would overwrite another file of the run), the run stamp, the protocol
 // header and the state loop, which only the end of input or a fatal condition ends.
 #include <cctype>
-#include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <vector>
 
 #include "cp1250.hpp"
 #include "internal.hpp"
+#include "platform.hpp"
 #include "rules.hpp"
 
 namespace driver {
@@ -52,35 +52,6 @@ std::vector<std::string> Seznam::nahled() const {
 }
 
 namespace {
-
-// Identity of a file for the overwrite check: device and inode when it exists, else its
-// absolute path (the folder resolved, so that "a" and "./a" are the same).
-struct Identita {
-  bool existuje = false;
-  dev_t dev{};
-  ino_t ino{};
-  std::string cesta;
-  bool operator==(const Identita &o) const {
-    return existuje == o.existuje && (existuje ? dev == o.dev && ino == o.ino : cesta == o.cesta);
-  }
-};
-
-Identita identita(const std::string &path) {
-  Identita id;
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) {
-    id.existuje = true;
-    id.dev = info.st_dev;
-    id.ino = info.st_ino;
-    return id;
-  }
-  std::size_t slash = path.find_last_of('/');
-  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  char resolved[PATH_MAX];
-  id.cesta = realpath(dir.c_str(), resolved) ? std::string(resolved) + "/" : dir;
-  id.cesta += slash == std::string::npos ? path : path.substr(slash + 1);
-  return id;
-}
 
 // Refuses, before anything is created, a protocol or output copy that is the same file as an
 // input of the run (the list file and every name in it) or as each other.
@@ -158,8 +129,7 @@ std::string razitko() {
   if (st.opt.stamp) {
     t = *st.opt.stamp;
   } else {
-    std::time_t now = std::time(nullptr);
-    localtime_r(&now, &t);
+    t = mistni_cas(std::time(nullptr));
   }
   char buf[64];
   std::snprintf(buf, sizeof buf, "%02d/%02d/20%02d  %02d:%02d:%02d", t.tm_mday, t.tm_mon + 1,

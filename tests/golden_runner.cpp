@@ -12,6 +12,10 @@
 //   -- exit --            the expected exit code
 // Lines before the first section describe the case. Every file in the folder after the run
 // must be expected, or be an input left unchanged.
+//
+// With "--program CMD... --" the cases run the program CMD as a separate process instead
+// (for example "wine ld952.exe" for the Windows build), once, with the run stamp of every
+// protocol masked.
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
@@ -19,8 +23,10 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -110,10 +116,11 @@ struct Result {
   int exit = 0;
 };
 
-Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
+// Writes the input files into a fresh folder; returns the arguments after the program name.
+std::vector<std::string> prepare(const Case &c, const fs::path &dir) {
   fs::remove_all(dir);
   fs::create_directories(dir);
-  std::vector<std::string> args = {"ld952"};
+  std::vector<std::string> args;
   for (const auto &s : c.sections) {
     if (s.kind == "file") {
       fs::create_directories((dir / s.name).parent_path());
@@ -125,6 +132,18 @@ Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
         args.push_back(a);
     }
   }
+  return args;
+}
+
+void collect(Result &r, const fs::path &dir) {
+  for (const auto &e : fs::recursive_directory_iterator(dir))
+    if (e.is_regular_file())
+      r.files[fs::relative(e.path(), dir).generic_string()] = read_file(e.path());
+}
+
+Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
+  std::vector<std::string> args = prepare(c, dir);
+  args.insert(args.begin(), "ld952");
   std::vector<const char *> argv;
   for (const auto &a : args)
     argv.push_back(a.c_str());
@@ -144,9 +163,42 @@ Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
   r.exit = driver::run(static_cast<int>(args.size()), argv.data(), console, opt);
   r.console = console.text();
   fs::current_path(back);
-  for (const auto &e : fs::recursive_directory_iterator(dir))
-    if (e.is_regular_file())
-      r.files[fs::relative(e.path(), dir).generic_string()] = read_file(e.path());
+  collect(r, dir);
+  return r;
+}
+
+// The case run by a separate program in the case's folder, its console caught in a file
+// outside the folder. The run stamp of each protocol is the stamp of the in-process runs.
+Result run_program(const Case &c, const fs::path &dir, const std::vector<std::string> &program) {
+  std::vector<std::string> args = program;
+  for (auto &a : prepare(c, dir))
+    args.push_back(a);
+  const fs::path console = dir.string() + ".console";
+  pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char *> argv;
+    for (auto &a : args)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::FILE *out = std::fopen(console.c_str(), "wb");
+    if (out == nullptr || chdir(dir.c_str()) != 0 || dup2(fileno(out), 1) < 0)
+      _exit(127);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  Result r;
+  r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  r.console = read_file(console);
+  fs::remove(console);
+  collect(r, dir);
+  static const std::regex stamp(R"(\d\d/\d\d/20\d\d  \d\d:\d\d:\d\d)");
+  for (auto &[name, bytes] : r.files)
+    if (std::none_of(c.sections.begin(), c.sections.end(),
+                     [&](const Section &s) { return s.kind == "file" && s.name == name; }))
+      bytes = std::regex_replace(bytes, stamp, "24/12/2008  12:34:56",
+                                 std::regex_constants::format_first_only);
   return r;
 }
 
@@ -178,7 +230,7 @@ void show_difference(const std::string &what, const std::string &want, const std
   from = from == std::string::npos ? 0 : from + 1;
   std::cout << "  " << what << " differs at byte " << at << "\n  expected:\n"
             << visible(want.substr(from, 400)) << "\n  got:\n"
-            << visible(got.substr(from, 400)) << "\n";
+            << visible(got.substr(std::min(from, got.size()), 400)) << "\n";
 }
 
 // Compares a run with the case; returns the failures (empty when it passes).
@@ -258,14 +310,27 @@ int write_seeds(const fs::path &out, const std::vector<fs::path> &cases) {
 
 int main(int argc, char **argv) {
   if (argc < 2) {
-    std::cerr << "usage: golden_runner [--seeds DIR] <folder or case file>...\n";
+    std::cerr << "usage: golden_runner [--seeds DIR] [--program CMD... --] "
+                 "<folder or case file>...\n";
     return 2;
   }
   std::string seeds;
+  std::vector<std::string> program;
   int first = 1;
-  if (std::string(argv[1]) == "--seeds" && argc > 3) {
-    seeds = argv[2];
-    first = 3;
+  for (bool more = true; more && first < argc;) {
+    std::string opt = argv[first];
+    if (opt == "--seeds" && first + 1 < argc) {
+      seeds = argv[first + 1];
+      first += 2;
+    } else if (opt == "--program") {
+      for (++first; first < argc && std::string(argv[first]) != "--"; ++first) // runs elsewhere
+        program.push_back(std::string(argv[first]).find('/') == std::string::npos
+                              ? std::string(argv[first])
+                              : fs::absolute(argv[first]).string());
+      ++first;
+    } else {
+      more = false;
+    }
   }
   std::vector<fs::path> cases;
   for (int i = first; i < argc; ++i) {
@@ -296,8 +361,8 @@ int main(int argc, char **argv) {
     Case c = parse(read_file(file));
     fs::path dir = work / file.stem();
     bool ok = true;
-    for (std::size_t i = 0; i < sizes.size() && ok; ++i) {
-      Result r = run_case(c, dir, sizes[i]);
+    for (std::size_t i = 0; i < (program.empty() ? sizes.size() : 1) && ok; ++i) {
+      Result r = program.empty() ? run_case(c, dir, sizes[i]) : run_program(c, dir, program);
       if (updating && i == 0) {
         update(c, r, file);
         continue;

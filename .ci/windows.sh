@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The Windows program: cross-compiled with MinGW-w64 (static, no DLL beside it), then every
+# golden case, and the cases of Windows file names, run by it under Wine; each protocol,
+# console and exit code must be the bytes of the Linux build's. Needs the dev build's
+# golden_runner (argument 1, default build/dev/tests/golden_runner).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runner=$(realpath "${1:-build/dev/tests/golden_runner}")
+
+need=()
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64)
+command -v wine >/dev/null || need+=(wine wine64)
+if [ ${#need[@]} -gt 0 ]; then
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
+fi
+
+cmake --preset windows >/dev/null && cmake --build --preset windows -j2
+exe=build/windows/driver/ld952.exe
+if x86_64-w64-mingw32-objdump -p "$exe" | grep -i "DLL Name" | grep -viE "kernel32|msvcrt"; then
+  echo "ld952.exe needs a DLL beyond the system's" >&2
+  exit 1
+fi
+
+export WINEDEBUG=-all WINEPREFIX="$PWD/build/windows/wine"
+wineboot --init >/dev/null 2>&1 || true
+"$runner" --program wine "$exe" -- tests/golden tests/golden-windows
