@@ -30,6 +30,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "census.hpp"
 #include "driver.hpp"
 
 namespace fs = std::filesystem;
@@ -161,6 +162,7 @@ Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
   report::StringSink console;
   Result r;
   r.exit = driver::run(static_cast<int>(args.size()), argv.data(), console, opt);
+  census::add();
   r.console = console.text();
   fs::current_path(back);
   collect(r, dir);
