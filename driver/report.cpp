@@ -1,6 +1,7 @@
 // Error rows in the four protocol formats, the counts by weight and by code, and the sinks.
 #include "report.hpp"
 
+#include <cmath>
 #include <cstdarg>
 
 #include "cp1250.hpp"
@@ -64,24 +65,149 @@ bool FileSink::close() {
 }
 
 Text::Text(std::int64_t v) {
-  n_ = static_cast<std::size_t>(std::snprintf(b_, sizeof b_, "%lld", static_cast<long long>(v)));
+  char digits[24];
+  char *d = digits + sizeof digits;
+  auto u = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  do
+    *--d = static_cast<char>('0' + u % 10);
+  while ((u /= 10) != 0);
+  if (v < 0)
+    *--d = '-';
+  n_ = static_cast<std::size_t>(digits + sizeof digits - d);
+  std::memcpy(b_, d, n_);
 }
+
+std::size_t pevna_carka(char *out, double v, int width, int prec) {
+  __extension__ typedef unsigned __int128 u128;
+  if (prec < 0 || prec > 9 || !std::isfinite(v) || std::fabs(v) >= 0x1p63)
+    return 0;
+  // |v| = m * 2^e exactly, with m an integer below 2^53; then |v| * 10^prec = m * 10^prec *
+  // 2^e, rounded to an integer q, half to even.
+  int e = 0;
+  double frac = std::frexp(std::fabs(v), &e);
+  auto m = static_cast<std::uint64_t>(std::ldexp(frac, 53));
+  e -= 53;
+  std::uint64_t p10 = 1;
+  for (int i = 0; i < prec; ++i)
+    p10 *= 10;
+  u128 big = static_cast<u128>(m) * p10, q = 0;
+  if (e >= 0) {
+    q = big << e; // |v| < 2^63 and 10^prec < 2^30: below 2^93
+  } else if (-e < 120) {
+    int s = -e;
+    q = big >> s;
+    u128 rest = big - (q << s), half = static_cast<u128>(1) << (s - 1);
+    if (rest > half || (rest == half && (q & 1) != 0))
+      ++q;
+  }
+  // The digits of q, with the point before the last `prec` of them and at least one digit
+  // before the point.
+  char digits[48];
+  char *d = digits + sizeof digits;
+  int n = 0;
+  do {
+    *--d = static_cast<char>('0' + static_cast<int>(q % 10));
+    q /= 10;
+    if (++n == prec)
+      *--d = '.';
+  } while (q != 0 || n <= prec);
+  if (std::signbit(v))
+    *--d = '-';
+  auto len = static_cast<std::size_t>(digits + sizeof digits - d);
+  std::size_t pad = width > 0 && static_cast<std::size_t>(width) > len
+                        ? static_cast<std::size_t>(width) - len
+                        : 0;
+  if (pad + len > 64)
+    return 0;
+  std::memset(out, ' ', pad);
+  std::memcpy(out + pad, d, len);
+  return pad + len;
+}
+
+namespace {
+
+// True when every conversion of `fmt` is "%<width>.<prec>f" (or "%%"), the formats of the
+// values in error rows, which pevna_carka writes without printf.
+bool jen_pevna_carka(const char *fmt) {
+  for (const char *c = fmt; *c != '\0'; ++c) {
+    if (*c != '%')
+      continue;
+    if (*++c == '%')
+      continue;
+    while (*c >= '0' && *c <= '9')
+      ++c;
+    if (*c != '.')
+      return false;
+    for (++c; *c >= '0' && *c <= '9';)
+      ++c;
+    if (*c != 'f')
+      return false;
+  }
+  return true;
+}
+
+} // namespace
 
 Text Text::f(const char *fmt, ...) {
   Text t;
   va_list ap;
   va_start(ap, fmt);
-  int n = std::vsnprintf(t.b_, sizeof t.b_, fmt, ap);
+  if (!jen_pevna_carka(fmt)) {
+    int n = std::vsnprintf(t.b_, sizeof t.b_, fmt, ap);
+    va_end(ap);
+    t.n_ = n < 0 ? 0 : std::min(static_cast<std::size_t>(n), sizeof t.b_ - 1);
+    return t;
+  }
+  std::size_t n = 0;
+  for (const char *c = fmt; *c != '\0' && n < sizeof t.b_ - 1; ++c) {
+    if (*c != '%' || *++c == '%') {
+      t.b_[n++] = *c;
+      continue;
+    }
+    int width = 0, prec = 0;
+    for (; *c != '.'; ++c)
+      width = width * 10 + (*c - '0');
+    for (++c; *c != 'f'; ++c)
+      prec = prec * 10 + (*c - '0');
+    double v = va_arg(ap, double);
+    char piece[400]; // room for any double in "%f"
+    std::size_t k = pevna_carka(piece, v, width, prec);
+    if (k == 0) {
+      int w = std::snprintf(piece, sizeof piece, "%*.*f", width, prec, v);
+      k = w < 0 ? 0 : std::min(static_cast<std::size_t>(w), sizeof piece - 1);
+    }
+    k = std::min(k, sizeof t.b_ - 1 - n);
+    std::memcpy(t.b_ + n, piece, k);
+    n += k;
+  }
   va_end(ap);
-  t.n_ = n < 0 ? 0 : std::min(static_cast<std::size_t>(n), sizeof t.b_ - 1);
+  t.n_ = n;
   return t;
 }
 
-void put_markup_text(Sink &out, std::string_view s) {
-  bool plain = true;
+namespace {
+
+// Bytes that a column must not hold as they are: bit 1 in HTML and XML, bit 2 in CSV.
+constexpr auto kZvlastni = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (char c : {'&', '<', '>', '"'})
+    t[static_cast<unsigned char>(c)] |= 1;
+  for (char c : {';', '"', '\r', '\n'})
+    t[static_cast<unsigned char>(c)] |= 2;
+  return t;
+}();
+
+bool ma_zvlastni(std::string_view s, std::uint8_t bit) {
+  std::uint8_t any = 0;
   for (char c : s)
-    plain &= c != '&' && c != '<' && c != '>' && c != '"';
-  if (plain) {
+    any |= kZvlastni[static_cast<unsigned char>(c)];
+  return (any & bit) != 0;
+}
+
+} // namespace
+
+void put_markup_text(Sink &out, std::string_view s) {
+  if (!ma_zvlastni(s, 1)) {
     out.put(s);
     return;
   }
@@ -125,10 +251,7 @@ namespace {
 
 // A CSV column: inside double quotes, each quote doubled, when it holds ; " CR or LF.
 void put_csv_column(Sink &out, std::string_view s) {
-  bool quote = false;
-  for (char c : s)
-    quote |= c == ';' || c == '"' || c == '\r' || c == '\n';
-  if (!quote) {
+  if (!ma_zvlastni(s, 2)) {
     out.put(s);
     return;
   }

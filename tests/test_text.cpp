@@ -93,3 +93,53 @@ TEST(TextHelpers, BlanksPositionsAndDifferences) {
 }
 
 } // namespace
+
+namespace {
+
+// The values of error rows are written without printf; they must be printf's bytes.
+TEST(FixedPoint, WritesWhatPrintfWrites) {
+  std::mt19937_64 gen(1250);
+  auto check = [](double v, int width, int prec) {
+    char want[512], got[64];
+    std::snprintf(want, sizeof want, "%*.*f", width, prec, v);
+    std::size_t n = report::pevna_carka(got, v, width, prec);
+    if (n == 0 && std::fabs(v) >= 0x1p63)
+      return; // left to printf
+    ASSERT_NE(n, 0u) << want;
+    ASSERT_EQ(std::string(got, n), std::string(want)) << v << " " << width << "." << prec;
+  };
+  for (double v : {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, -0.125, 0.005, 1e-300, -1e-300,
+                   4.9e-324, 0.045, 1.005, 99999999.995, 9007199254740993.0, 0x1p62})
+    for (int prec : {0, 1, 2, 4, 6, 9})
+      check(v, 10, prec);
+  for (int i = 0; i < 300000; ++i) {
+    // Amounts as reports hold them, halves and eighths (exact ties), and arbitrary bits.
+    double v = 0;
+    switch (i % 4) {
+    case 0:
+      v = static_cast<double>(gen() % 100000000) / 100.0;
+      break;
+    case 1:
+      v = static_cast<double>(static_cast<std::int64_t>(gen() % 2000000) - 1000000) / 8.0;
+      break;
+    case 2:
+      v = std::ldexp(static_cast<double>(gen() >> 11), static_cast<int>(gen() % 120) - 100);
+      break;
+    default:
+      v = static_cast<double>(gen() % 1000000) / 1000.0 - 500.0;
+    }
+    check(v, static_cast<int>(gen() % 14), static_cast<int>(gen() % 7));
+  }
+}
+
+TEST(FixedPoint, LeavesToPrintfWhatItCannotWrite) {
+  char out[64];
+  EXPECT_EQ(report::pevna_carka(out, 1e300, 10, 2), 0u);
+  EXPECT_EQ(report::pevna_carka(out, std::nan(""), 10, 2), 0u);
+  EXPECT_EQ(report::pevna_carka(out, 1.0, 10, 12), 0u);
+  EXPECT_EQ(std::string(report::Text::f("%10.2f ; %3.0f ;", 1e300, 2.5)).size(), 312u);
+  EXPECT_EQ(std::string(report::Text::f("<= %10.0f %d", 2.5, 7)), "<=          2 7");
+  EXPECT_EQ(std::string(report::Text(-9223372036854775807 - 1)), "-9223372036854775808");
+}
+
+} // namespace
