@@ -22,5 +22,21 @@ if x86_64-w64-mingw32-objdump -p "$exe" | grep -i "DLL Name" | grep -viE "kernel
 fi
 
 export WINEDEBUG=-all WINEPREFIX="$PWD/build/windows/wine"
+# A prefix made and a server kept running before the first case, so that no case meets Wine
+# while it is still starting.
 wineboot --init >/dev/null 2>&1 || true
+wineserver -w
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
 "$runner" --program wine "$exe" -- tests/golden tests/golden-windows
+
+# The zip for Windows users: the program and what it needs to be read, at its top.
+(cd build/windows && rm -f ld952-*.zip && cpack -G ZIP >/dev/null)
+python3 - build/windows/ld952-*-win64.zip <<'PY'
+import sys, zipfile
+names = set(zipfile.ZipFile(sys.argv[1]).namelist())
+want = {"ld952.exe", "CTIMNE.txt", "README.md", "kuf.xml", "kuf-chyby.xml", "kuf.xsd", "protokol.xsd"}
+if names != want:
+    sys.exit(f"the Windows zip holds {sorted(names)}, not {sorted(want)}")
+print(f"{sys.argv[1]}: {len(names)} files")
+PY

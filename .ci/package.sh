@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# CI: the Debian package of a release build. Makes it with cpack, installs it, runs the
+# installed program on the installed sample, finds the manual page, removes the package again,
+# and checks the manual page for formatting warnings. Runs as root (dpkg).
+#   .ci/package.sh [BUILD_DIR]     (default build/release, after its build)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-$root/build/release}" && pwd)"
+
+fail() {
+  echo "package: $*" >&2
+  exit 1
+}
+
+# The manual page: no warning from groff, on every device that it is read on.
+page="$root/doc/ld952.1"
+for device in ps utf8 ascii; do
+  [ "$device" = ps ] && [ ! -d /usr/share/groff/current/font/devps ] && continue
+  warnings="$(groff -ww -z -T"$device" -man "$page" 2>&1)" || fail "groff -T$device failed on $page"
+  [ -z "$warnings" ] || fail "groff -T$device warns on $page:"$'\n'"$warnings"
+done
+warnings="$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)" ||
+  fail "man cannot format $page"
+[ -z "$warnings" ] || fail "man warns on $page:"$'\n'"$warnings"
+
+# The package.
+[ -f "$build/CPackConfig.cmake" ] || fail "$build is not a configured build folder"
+rm -f "$build"/ld952_*.deb
+(cd "$build" && cpack -G DEB >/dev/null) || fail "cpack -G DEB failed in $build"
+debs=("$build"/ld952_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single ld952_*.deb in $build"
+deb="${debs[0]}"
+echo "package: $deb"
+[ "$(dpkg-deb -f "$deb" Package)" = ld952 ] || fail "the package is not called ld952"
+[ -z "$(dpkg-deb -f "$deb" Depends)" ] || fail "the package depends on: $(dpkg-deb -f "$deb" Depends)"
+contents="$(dpkg-deb -c "$deb")"
+for path in ./usr/bin/ld952 ./usr/share/man/man1/ld952.1.gz ./usr/share/doc/ld952/README.md \
+  ./usr/share/doc/ld952/examples/kuf.xml ./usr/share/doc/ld952/examples/kuf-chyby.xml \
+  ./usr/share/ld952/schemas/kuf.xsd ./usr/share/ld952/schemas/protokol.xsd \
+  ./usr/lib/libld952.a ./usr/include/ld952.h; do
+  grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"
+done
+
+# Installed, the package is removed again however the checks end.
+if dpkg -s ld952 >/dev/null 2>&1; then
+  fail "ld952 is installed already; remove it first (dpkg -r ld952)"
+fi
+work="$(mktemp -d)"
+cleanup() {
+  dpkg -r ld952 >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+dpkg -i "$deb" >/dev/null || fail "dpkg -i $deb failed"
+
+program=/usr/bin/ld952
+[ -x "$program" ] || fail "$program is not installed"
+[ "$(command -v ld952)" = "$program" ] || fail "ld952 on the PATH is not $program"
+status=0
+help="$(ld952 -h)" || status=$?
+[ "$status" -eq 1 ] || fail "ld952 -h ended with $status, not 1"
+grep -q "Volani programu" <<<"$help" || fail "ld952 -h printed no help text"
+
+cd "$work"
+for sample in kuf kuf-chyby; do
+  status=0
+  ld952 "/usr/share/doc/ld952/examples/$sample.xml" "$sample.htm" >console.txt || status=$?
+  [ "$status" -eq 0 ] || fail "ld952 on the installed $sample.xml ended with $status"
+  [ -s "$sample.htm" ] || fail "ld952 wrote no protocol $work/$sample.htm"
+  grep -q "Program ukoncen normalne" console.txt || fail "ld952 on $sample.xml did not end normally"
+  grep -q "</html>" "$sample.htm" || fail "the protocol $sample.htm is not whole"
+done
+if grep -q "Celkem chyb vahy E:       0" console.txt; then
+  fail "the sample with mistakes gave no error"
+fi
+
+manual="$(man -w ld952)" || fail "man -w ld952 finds no manual page"
+[ "$manual" = /usr/share/man/man1/ld952.1.gz ] || fail "man -w ld952 gives $manual"
+cd "$root"
+
+dpkg -r ld952 >/dev/null || fail "dpkg -r ld952 failed"
+[ ! -e "$program" ] || fail "$program is still there after dpkg -r"
+[ ! -e /usr/share/doc/ld952 ] || fail "/usr/share/doc/ld952 is still there after dpkg -r"
+echo "package: installed, ran, found its manual page and removed cleanly"
