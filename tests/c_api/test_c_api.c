@@ -127,6 +127,9 @@ int main(int argc, char **argv) {
   EXPECT(ld952_check_file(&x, NULL) == 13);
   EXPECT(said.data != NULL && strstr(said.data, " Nelze otevrit soubor  ") != NULL);
 
+  struct text *all[] = {&rows, &console, &expected, &written, &errors_only, &report, &rows2, &said};
+  for (size_t i = 0; i < sizeof all / sizeof all[0]; ++i)
+    free(all[i]->data);
   if (failures == 0)
     printf("c api: all checks passed\n");
   return failures == 0 ? 0 : 1;
