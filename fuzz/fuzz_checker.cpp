@@ -1,7 +1,8 @@
 // Fuzz target: the whole checker on the fuzzer's bytes. The first byte picks the protocol
-// format, -w, the output copy, list mode and the read-buffer size; with list mode the next
-// byte splits the rest into two listed documents. The run goes through real files in a
-// private folder, as a clerk's run does.
+// format, -w, the output copy, list mode, the read-buffer size and whether the document is
+// handed over in memory, as a program using the library does; with list mode the next byte
+// splits the rest into two listed documents. The run goes through real files in a private
+// folder, as a clerk's run does.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const std::uint8_t sw = data[0];
   const char *formats[] = {"p.htm", "p.csv", "p.txt", "p.xml"};
   const bool nepis_w = sw & 4, kopie = sw & 8, seznam = (sw & 16) && size >= 2;
+  const bool v_pameti = (sw & 128) && !seznam;
   const std::size_t buffers[] = {4096, 1, 7, 65536};
   const std::string dir = folder() + "/";
   std::vector<std::string> args = {"ld952"};
@@ -70,6 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   argv.push_back(nullptr);
   driver::Options opt;
   opt.read_buffer = buffers[(sw >> 5) & 3];
+  if (v_pameti)
+    opt.dokument = std::string_view(reinterpret_cast<const char *>(doc), len);
   report::StringSink console;
   int code = driver::run(static_cast<int>(args.size()), argv.data(), console, opt);
   if (code != 0 && code != 13)
