@@ -30,6 +30,17 @@ wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 "$runner" --program wine "$exe" -- tests/golden tests/golden-windows
 
+# A drive letter and backslashes, as a Windows user types a full path, from another folder:
+# the protocol is the Linux build's.
+dir=$(mktemp -d /tmp/ld952-winXXXXXX) # no full stop: the protocol format is read from the first
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$dir"' EXIT
+cp examples/kuf-chyby.xml "$dir/"
+win="Z:${dir//\//\\}"
+(cd / && wine "$OLDPWD/$exe" "$win\\kuf-chyby.xml" "$win\\PROTOKOL.CSV" >/dev/null)
+"$(dirname "$runner")/../driver/ld952" "$dir/kuf-chyby.xml" "$dir/linux.csv" >/dev/null
+cmp "$dir/PROTOKOL.CSV" "$dir/linux.csv"
+echo "a full Windows path with a drive letter: the same protocol"
+
 # The zip for Windows users: the program and what it needs to be read, at its top.
 (cd build/windows && rm -f ld952-*.zip && cpack -G ZIP >/dev/null)
 python3 - build/windows/ld952-*-win64.zip <<'PY'
