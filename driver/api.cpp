@@ -40,19 +40,17 @@ struct Listener {
     ++l.rows;
     if (l.fn == nullptr)
       return;
-    const std::string_view cols[] = {n.line,    n.code,  n.employer, n.employee,
-                                     n.element, n.value, n.expected, n.description};
     l.texts.clear();
-    for (std::string_view c : cols)
+    for (std::string_view c : n)
       l.texts.append(c).push_back('\0');
     ld952_text t[8];
     std::size_t at = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-      t[i] = {l.texts.data() + at, cols[i].size()};
-      at += cols[i].size() + 1;
+    for (std::size_t i = 0; i < n.size(); ++i) {
+      t[i] = {l.texts.data() + at, n[i].size()};
+      at += n[i].size() + 1;
     }
-    ld952_finding f{
-        n.code.empty() ? '\0' : n.code[0], t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]};
+    const std::string_view code = n[1];
+    ld952_finding f{code.empty() ? '\0' : code[0], t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]};
     l.fn(&f, l.context);
   }
 };

@@ -264,7 +264,7 @@ void put_csv_column(Sink &out, std::string_view s) {
   out.put('"');
 }
 
-void write_row(const std::array<std::string_view, 8> &col) {
+void write_row(const Nalez &col) {
   Sink &out = *st.errsoub;
   switch (st.sw_err) {
   case kCsv:
@@ -331,11 +331,11 @@ int zpracuj_chybu(std::string_view line, std::string_view code, std::string_view
     row = &tables::Etab.back();
   if (cek.substr(0, 1) == "?")
     cek = row->cek;
+  const Nalez radek = {line, code, st.telicokod, st.identnec, elem, value, cek, row->txt};
   if (st.errsoub != nullptr)
-    write_row({line, code, st.telicokod, st.identnec, elem, value, cek, row->txt});
+    write_row(radek);
   if (st.posluchac != nullptr)
-    st.posluchac({line, code, st.telicokod, st.identnec, elem, value, cek, row->txt},
-                 st.posluchac_kontext);
+    st.posluchac(radek, st.posluchac_kontext);
   return 1;
 }
 

@@ -180,10 +180,9 @@ std::size_t pevna_carka(char *out, double v, int width, int prec);
 // The protocol formats, chosen from the protocol file's extension.
 enum : char { kHtml = 'H', kCsv = 'C', kText = 'T', kXml = 'X' };
 
-// One row of the protocol as its columns, for a listener beside the protocol file.
-struct Nalez {
-  std::string_view line, code, employer, employee, element, value, expected, description;
-};
+// One row of the protocol: line, code, employer, employee, element, value, expected text and
+// description, in the order of the protocol's columns.
+using Nalez = std::array<std::string_view, 8>;
 using Posluchac = void (*)(const Nalez &row, void *context);
 
 struct State {

@@ -19,9 +19,8 @@ Inputs g_in;
 bool open_next() {
   if (g_in.next >= g_in.texts.size())
     return false;
-  std::string &t = g_in.texts[g_in.next++];
-  std::FILE *f = fmemopen(t.data(), t.size(), "rb");
-  g_in.current = std::make_unique<reader::Input>(f, 3); // a small buffer on purpose
+  const std::string &t = g_in.texts[g_in.next++];
+  g_in.current = std::make_unique<reader::Input>(std::string_view(t), 3); // small pieces on purpose
   reader::st.insoub = g_in.current.get();
   return true;
 }
