@@ -4,8 +4,9 @@ of the XML protocol of the same run, field by field.
 
     csv_reader.py [BINARY]      (default build/dev/driver/ld952)
 
-For every golden case: its expected CSV protocol has the CSV layout, and the case run again
-once with a *.csv and once with a *.xml protocol gives the same rows in both.
+For every golden case: the case run again once with a *.csv and once with a *.xml protocol
+gives the CSV layout and the same rows in both. (The re-runs give the bytes that the golden
+cases expect, which the golden suite checks.)
 
 The CSV layout: the header row; one row of eight columns per finding; then an empty row,
 "Celkem chyb vahy E:;" and the count in eight columns, an empty row and the same for W. A run
@@ -80,12 +81,6 @@ def read_xml(data):
 def compare(case, binary):
     """The failures of one case, as lines."""
     name, out = golden.label(case), []
-    exp = golden.expected_protocol(case)
-    if exp and golden.protocol_format(exp[0]) == "csv":
-        try:
-            read_csv(exp[1])
-        except (ValueError, UnicodeDecodeError) as e:
-            out.append(f"{name}: expected {exp[0]}: {e}")
     got = golden.run(binary, case, ["klient.csv", "klient.xml"])
     if got["klient.csv"] is None and got["klient.xml"] is None:
         return out

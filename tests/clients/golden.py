@@ -49,24 +49,6 @@ def arguments(sections):
     return args[:-1] if args and args[-1] == "" else args
 
 
-def protocol_format(name):
-    """"csv", "xml", "txt" or "htm": the program takes up to ten characters after the first
-    full stop of the protocol name, in any case, and writes HTML for anything else."""
-    ext = name.split(".", 1)[1][:10].lower() if "." in name else ""
-    return ext if ext in ("csv", "xml", "txt") else "htm"
-
-
-def expected_protocol(path):
-    """The name and expected bytes of the protocol of a case, or None when it expects none."""
-    sections = parse(path)
-    positional = [a for a in arguments(sections) if not a.startswith("-")]
-    name = positional[1] if len(positional) >= 2 else "kufe.htm"
-    for kind, n, body in sections:
-        if kind == "expect" and n == name:
-            return name, body
-    return None
-
-
 def run(binary, path, protocols, timeout=60):
     """Runs a case once per protocol name, the protocol argument replaced by that name, in a
     fresh folder. Returns {protocol name: bytes of the protocol, or None when none was written}."""
