@@ -10,7 +10,7 @@ import subprocess
 import sys
 
 build = pathlib.Path(sys.argv[1]).resolve()
-root = pathlib.Path(__file__).resolve().parents[2]
+root = pathlib.Path(__file__).resolve().parents[1]
 layers = ("driver", "reader", "rules")
 
 lines = {}  # source file -> {line: count}
