@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "driver.hpp"
 #include "platform.hpp"
@@ -59,21 +58,15 @@ int check(const std::string_view *memory, const ld952_options *o, ld952_totals *
   const ld952_options none{};
   if (o == nullptr)
     o = &none;
-  // The arguments in their command-line places; a place left empty before a given one
-  // takes the command line's default.
-  std::vector<std::string> args = {"ld952"};
-  if (o->input != nullptr || o->protocol != nullptr || o->output_copy != nullptr)
-    args.emplace_back(o->input != nullptr ? o->input : "kuf.xml");
-  if (o->protocol != nullptr || o->output_copy != nullptr)
-    args.emplace_back(o->protocol != nullptr ? o->protocol : "kufe.htm");
+  driver::Zadani zadani;
+  if (o->input != nullptr)
+    zadani.vstup = o->input;
+  zadani.seznam = o->list != 0;
+  if (o->protocol != nullptr)
+    zadani.chyby = o->protocol;
   if (o->output_copy != nullptr)
-    args.emplace_back(o->output_copy);
-  if (o->suppress_warnings != 0)
-    args.emplace_back("-w");
-  std::vector<const char *> argv;
-  for (const auto &a : args)
-    argv.push_back(a.c_str());
-  argv.push_back(nullptr);
+    zadani.vystup = o->output_copy;
+  zadani.bez_varovani = o->suppress_warnings != 0;
 
   Listener listener;
   listener.fn = o->on_finding;
@@ -86,42 +79,63 @@ int check(const std::string_view *memory, const ld952_options *o, ld952_totals *
   opt.posluchac_kontext = &listener;
   CallbackSink console(o->on_console, o->console_context);
   driver::Totals sum;
-  int code = driver::run(static_cast<int>(args.size()), argv.data(), console, opt, &sum);
+  int code = driver::run(zadani, console, opt, &sum);
   if (totals != nullptr)
     *totals = {sum.e, sum.w, listener.rows};
   return code;
 }
 
-// Nothing thrown may cross into C: memory that runs out ends the check like a fatal condition.
-template <class F> int guarded(F f) {
+// Nothing thrown may cross into C: whatever escapes a check ends it as a failure, with a
+// message in the program's words for `tell`.
+template <class F, class Tell> int guarded(F f, Tell tell) {
+  std::string_view message;
   try {
     return f();
   } catch (const std::bad_alloc &) {
-    return 13;
+    message = " Nedostatek pameti\n Program ukoncen\n";
+  } catch (...) {
+    message = " Vnitrni chyba programu\n Program ukoncen\n";
   }
+  tell(message);
+  return 13;
+}
+
+// The message of a failed check for the caller's console callback, if any.
+auto to_console(const ld952_options *o) {
+  return [o](std::string_view message) {
+    if (o != nullptr && o->on_console != nullptr)
+      o->on_console(message.data(), message.size(), o->console_context);
+  };
 }
 
 } // namespace
 
 extern "C" int ld952_check_file(const ld952_options *options, ld952_totals *totals) {
-  return guarded([&] { return check(nullptr, options, totals); });
+  return guarded([&] { return check(nullptr, options, totals); }, to_console(options));
 }
 
 extern "C" int ld952_check_buffer(const void *data, size_t size, const ld952_options *options,
                                   ld952_totals *totals) {
-  return guarded([&] {
-    std::string_view memory(data != nullptr ? static_cast<const char *>(data) : "",
-                            data != nullptr ? size : 0);
-    return check(&memory, options, totals);
-  });
+  return guarded(
+      [&] {
+        std::string_view memory(data != nullptr ? static_cast<const char *>(data) : "",
+                                data != nullptr ? size : 0);
+        return check(&memory, options, totals);
+      },
+      to_console(options));
 }
 
 extern "C" int ld952_main(int argc, const char *const *argv) {
-  return guarded([&] {
-    driver::binarni_konzole();
-    report::FileSink console(stdout, false);
-    int code = driver::run(argc, argv, console);
-    console.close();
-    return code;
-  });
+  return guarded(
+      [&] {
+        driver::binarni_konzole();
+        report::FileSink console(stdout, false);
+        int code = driver::run(argc, argv, console);
+        console.close();
+        return code;
+      },
+      [](std::string_view message) {
+        std::fwrite(message.data(), 1, message.size(), stdout);
+        std::fflush(stdout);
+      });
 }

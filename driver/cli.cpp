@@ -35,7 +35,7 @@ constexpr std::string_view kNapoveda[] = {
 
 void fatal(std::string_view head, const std::string &name, bool do_protokolu, bool smazat) {
   if (smazat)
-    st.konzole->put(std::string(79, ' ') + "\r");
+    st.konzole->put(kSmazat);
   report::Sink *protokol = do_protokolu ? st.errsoub.get() : nullptr;
   for (report::Sink *out : {st.konzole, protokol}) {
     if (out == nullptr)
@@ -50,6 +50,8 @@ void fatal(std::string_view head, const std::string &name, bool do_protokolu, bo
 void nelze_otevrit(const std::string &name, bool do_protokolu, bool smazat) {
   fatal(" Nelze otevrit soubor  ", name, do_protokolu, smazat);
 }
+
+void nedostatek_pameti(bool smazat) { fatal(" Nedostatek pameti", "", true, smazat); }
 
 void dlouhy_parametr(const std::string &name, bool do_protokolu, bool smazat) {
   fatal(" Délka parametru vetsi nez 60  "_cp, name, do_protokolu, smazat);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "report.hpp"
@@ -38,6 +39,18 @@ struct Totals {
 // Runs the checker with the command line `argv` (argv[0] is the program) and returns the
 // exit code. Console output goes to `console`; `totals`, when given, receives the counts.
 int run(int argc, const char *const *argv, report::Sink &console, const Options &options = {},
+        Totals *totals = nullptr);
+
+// A check as a program asks for it: the names are used as they are, of any length, and
+// nothing in them is read as a switch or a list mark.
+struct Zadani {
+  std::string vstup = "kuf.xml";     // the report, or the list file
+  bool seznam = false;               // `vstup` names a list file of reports
+  std::string chyby = "kufe.htm";    // protocol file; its extension chooses the format
+  std::optional<std::string> vystup; // output copy, when one is made
+  bool bez_varovani = false;         // rows of weight W are counted but not written
+};
+int run(const Zadani &zadani, report::Sink &console, const Options &options = {},
         Totals *totals = nullptr);
 
 } // namespace driver

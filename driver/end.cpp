@@ -26,7 +26,7 @@ bool konec_vstupu() {
     zpracuj_KONp();
     return false;
   }
-  if (st.s_vstup.size() > kMaxParametr)
+  if (st.s_vstup.size() > st.max_jmeno)
     dlouhy_parametr(st.s_vstup, true, true);
   st.insoub = reader::Input::open(st.s_vstup, st.opt.read_buffer);
   if (!st.insoub)
@@ -123,7 +123,7 @@ void zpracuj_KONp() {
     con.put(" Nelze zapsat soubor  "), con.put(*nezapsan), con.put("\n Program ukoncen\n");
     throw Stop{13};
   }
-  con.put(std::string(79, ' ') + "\r");
+  con.put(kSmazat);
   con.put(report::Text::f("Celkem chyb vahy E:%8lld\n\nCelkem chyb vahy W:%8lld\n",
                           static_cast<long long>(e), static_cast<long long>(w)));
   con.put("\nProgram ukoncen normalne\n");

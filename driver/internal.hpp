@@ -10,13 +10,24 @@
 
 namespace driver {
 
+inline constexpr std::size_t kMaxParametr = 60;             // longest argument or listed name
+inline constexpr std::string_view kProgram = "LD952_v0.91"; // program tag of banner and header
+// Wipes the progress line: 79 blanks and a carriage return.
+inline constexpr std::string_view kSmazat =
+    "                                                                               \r";
+static_assert(kSmazat.size() == 80);
+
 // The list file of list mode: input names separated by white space. It is read whole when it
-// is opened, so that the names can be checked before the run (a pipe is read only once).
+// is opened, so that the names can be checked before the run (a pipe is read only once); a
+// list of more than kMaxSeznam bytes is not read at all.
 class Seznam {
 public:
-  static std::unique_ptr<Seznam> open(const std::string &path);
+  static constexpr std::size_t kMaxSeznam = std::size_t{16} << 20;
+  // The list file's text, or nothing when it cannot be read or is too large (`velky`).
+  static std::unique_ptr<Seznam> open(const std::string &path, bool &velky);
+  static std::unique_ptr<Seznam> z_pameti(std::string_view text, bool &velky);
   explicit Seznam(std::string text) : text_(std::move(text)) {}
-  // The next word, or false at the end of the list.
+  // The next word, or false at the end of the list. A word ends at its first NUL byte.
   bool dalsi(std::string &word);
   // Every word that the run would read, from the current one on, without reading them.
   std::vector<std::string> nahled() const;
@@ -32,6 +43,8 @@ struct State {
   std::string s_vystup = "...";              // output copy; "..." for none
   std::string s_vstsez;                      // list file: the input argument without its "@"
   char sw_muf = 'N';                         // 'A' when the inputs come from a list file
+  bool seznam = false;                       // the input argument names a list file
+  std::size_t max_jmeno = kMaxParametr;      // longest listed name; the library has no limit
   std::unique_ptr<report::Sink> errsoub;     // protocol
   std::unique_ptr<report::FileSink> outsoub; // output copy
   std::unique_ptr<Seznam> linsoub;           // list file
@@ -42,15 +55,13 @@ struct State {
 };
 extern State st;
 
-inline constexpr std::size_t kMaxParametr = 60;             // longest argument or listed name
-inline constexpr std::string_view kProgram = "LD952_v0.91"; // program tag of banner and header
-
 // Console (and, once the protocol is open, protocol) message of a fatal condition; ends the
 // run with exit code 13. `smazat` first wipes the progress line.
 [[noreturn]] void fatal(std::string_view format_head, const std::string &name, bool do_protokolu,
                         bool smazat);
 [[noreturn]] void nelze_otevrit(const std::string &name, bool do_protokolu, bool smazat = false);
 [[noreturn]] void dlouhy_parametr(const std::string &name, bool do_protokolu, bool smazat);
+[[noreturn]] void nedostatek_pameti(bool smazat);
 
 void zpracuj_argumenty(int argc, const char *const *argv);
 char format_protokolu(const std::string &s_chyby);

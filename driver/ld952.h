@@ -15,20 +15,23 @@
 extern "C" {
 #endif
 
-/* A text: `data` points to `size` bytes followed by a NUL byte. The bytes themselves may hold
- * NUL bytes where the report did. Valid only during the callback. */
+/* A text: `data` points to `size` bytes followed by a NUL byte; a text of the report ends at
+ * its first NUL byte, so none is inside. Valid only during the callback. */
 struct ld952_text {
   const char *data;
   size_t size;
 };
 
-/* One row of the protocol. */
+/* One row of the protocol, each column as the CSV protocol holds it before quoting: a column
+ * that does not apply holds three blanks ("   "), the employer and employee columns are
+ * empty before the first identification is known, and values that a rule computed keep the
+ * width it writes them in (" 96582.00", say). Trim them where that matters. */
 struct ld952_finding {
   char weight;                /* 'E' error or 'W' warning: the first letter of the code */
-  struct ld952_text line;     /* line number, or two of them as "146,206" */
+  struct ld952_text line;     /* line number, two of them as "146,206", or three blanks */
   struct ld952_text code;     /* e.g. "EL050" */
-  struct ld952_text employer; /* identification of the employer concerned, or empty */
-  struct ld952_text employee; /* identification of the employee concerned, or empty */
+  struct ld952_text employer; /* identification of the employer concerned */
+  struct ld952_text employee; /* identification of the employee concerned */
   struct ld952_text element;  /* the element name */
   struct ld952_text value;    /* the value found */
   struct ld952_text expected; /* the value expected */
@@ -38,12 +41,16 @@ struct ld952_finding {
 typedef void (*ld952_finding_fn)(const struct ld952_finding *finding, void *context);
 typedef void (*ld952_output_fn)(const char *bytes, size_t size, void *context);
 
-/* What the command line gives: ld952 input protocol output_copy [-w] */
+/* What the command line gives (ld952 input protocol output_copy -w), as fields: every name is
+ * used as it is, of any length, and nothing in it is read as a switch or a list mark (a
+ * report named "-x.xml" or "@a.xml" is that file). */
 struct ld952_options {
-  const char *input;           /* the report, or "@name" for a list file; NULL: "kuf.xml" */
+  const char *input;           /* the report, or the list file when `list`; NULL: "kuf.xml" */
   const char *protocol;        /* protocol file, format by extension; NULL: none is written */
   const char *output_copy;     /* output copy; NULL: none */
   int suppress_warnings;       /* non-zero: -w, warnings are counted but not written */
+  int list;                    /* non-zero: `input` names a list file of reports ("@" of the
+                                  command line), checked as one stream into one protocol */
   ld952_finding_fn on_finding; /* told of every row of the protocol; may be NULL */
   void *finding_context;
   ld952_output_fn on_console; /* receives the console text; NULL: it is dropped */
@@ -57,12 +64,13 @@ struct ld952_totals {
 };
 
 /* Checks the report named by options->input. Returns the exit code of the command line:
- * 0 when the check ran to its end (whatever it found), 13 when it could not (a bad name, a
- * file that cannot be read, a protocol that cannot be written; the console text says why).
- * `totals` may be NULL. */
+ * 0 when the check ran to its end (whatever it found), 13 when it could not (a file that
+ * cannot be read or written, or would overwrite another file of the check; memory that ran
+ * out); the console text says why. No C++ exception leaves the library. `totals` may be
+ * NULL. */
 int ld952_check_file(const struct ld952_options *options, struct ld952_totals *totals);
 
-/* The same, with the contents of options->input (a report, or with "@" a list file) taken
+/* The same, with the contents of options->input (a report, or with `list` a list file) taken
  * from the `size` bytes at `data` instead of read from the file; the name still appears in
  * the protocol. */
 int ld952_check_buffer(const void *data, size_t size, const struct ld952_options *options,

@@ -1,6 +1,7 @@
 // A run from the command line to the main loop: the banner, the arguments, the files (none
 // created when one would overwrite another file of the run), the run stamp, the protocol
 // header and the state loop, which only the end of input or a fatal condition ends.
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -15,19 +16,28 @@ namespace driver {
 
 State st;
 
-std::unique_ptr<Seznam> Seznam::open(const std::string &path) {
+std::unique_ptr<Seznam> Seznam::open(const std::string &path, bool &velky) {
   std::FILE *f = std::fopen(path.c_str(), "rb");
   if (f == nullptr)
     return nullptr;
   struct stat info {};
   std::string text;
   bool good = fstat(fileno(f), &info) == 0 && !S_ISDIR(info.st_mode);
-  char chunk[4096];
-  for (std::size_t n; good && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
-    text.append(chunk, n);
+  char chunk[1 << 16];
+  for (std::size_t n; good && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) {
+    velky = text.size() + n > kMaxSeznam; // an endless or huge list is refused, not read
+    good = !velky;
+    if (good)
+      text.append(chunk, n);
+  }
   good = good && !std::ferror(f);
   std::fclose(f);
   return good ? std::make_unique<Seznam>(std::move(text)) : nullptr;
+}
+
+std::unique_ptr<Seznam> Seznam::z_pameti(std::string_view text, bool &velky) {
+  velky = text.size() > kMaxSeznam;
+  return velky ? nullptr : std::make_unique<Seznam>(std::string(text));
 }
 
 bool Seznam::dalsi(std::string &word) {
@@ -39,7 +49,8 @@ bool Seznam::dalsi(std::string &word) {
   std::size_t from = pos_;
   while (pos_ < text_.size() && !blank(text_[pos_]))
     ++pos_;
-  word.assign(text_, from, pos_ - from);
+  std::size_t end = text_.find('\0', from);
+  word.assign(text_, from, std::min(end, pos_) - from);
   return true;
 }
 
@@ -57,10 +68,13 @@ namespace {
 // input of the run (the list file and every name in it) or as each other.
 void zkontroluj_prepis() {
   std::vector<std::string> vstupy = {st.s_vstup}; // as typed: the input of an empty list
-  if (st.s_vstup.substr(0, 1) == "@") {
-    vstupy.push_back(st.s_vstup.substr(1));
-    st.linsoub = st.opt.dokument ? std::make_unique<Seznam>(std::string(*st.opt.dokument))
-                                 : Seznam::open(vstupy.back()); // kept for the run
+  if (st.seznam) {
+    vstupy.push_back(st.s_vstsez);
+    bool velky = false;
+    st.linsoub = st.opt.dokument ? Seznam::z_pameti(*st.opt.dokument, velky)
+                                 : Seznam::open(st.s_vstsez, velky); // kept for the run
+    if (velky)
+      nelze_otevrit(st.s_vstsez, false);
     if (st.linsoub) {
       auto words = st.linsoub->nahled();
       for (std::size_t i = 0; i < words.size() && (i == 0 || words[i] != "..."); ++i)
@@ -100,16 +114,16 @@ void otevri_soubory() {
     reader::st.outsoub = st.outsoub.get();
     reader::st.sw_vystup = 'A';
   }
-  if (st.s_vstup.substr(0, 1) == "@") {
-    st.s_vstsez = st.s_vstup.substr(1);
+  if (st.seznam) {
+    bool velky = false;
     if (!st.linsoub)
-      st.linsoub = Seznam::open(st.s_vstsez);
+      st.linsoub = Seznam::open(st.s_vstsez, velky);
     if (!st.linsoub)
       nelze_otevrit(st.s_vstsez, true);
     st.sw_muf = 'A';
     std::string word;
     if (st.linsoub->dalsi(word)) {
-      if (word.size() > kMaxParametr)
+      if (word.size() > st.max_jmeno)
         dlouhy_parametr(word, true, false);
       st.s_vstup = word;
     }
@@ -225,8 +239,12 @@ void hlavni_smycka() {
 
 } // namespace
 
-int run(int argc, const char *const *argv, report::Sink &console, const Options &options,
-        Totals *totals) {
+namespace {
+
+// One run: the banner, then `zadej` sets the run's names from the command line or the caller,
+// then the files, the header and the state loop.
+template <class Zadej>
+int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *totals) {
   report::reset();
   reader::reset();
   rules::reset();
@@ -237,24 +255,27 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
   report::st.posluchac = options.posluchac;
   report::st.posluchac_kontext = options.posluchac_kontext;
   int code = 0;
+  bool ve_smycce = false; // progress lines may stand on the console
   try {
-    console.put("\nProgram  "), console.put(kProgram), console.put("  kontola dat pro KUF\n");
-    zpracuj_argumenty(argc, argv);
-    report::st.sw_err = format_protokolu(st.s_chyby);
-    zkontroluj_prepis();
-    otevri_soubory();
-    hlavicka(razitko());
-    reader::st.konec_vstupu = konec_vstupu;
-    hlavni_smycka();
+    try {
+      console.put("\nProgram  "), console.put(kProgram), console.put("  kontola dat pro KUF\n");
+      zadej();
+      report::st.sw_err = format_protokolu(st.s_chyby);
+      zkontroluj_prepis();
+      otevri_soubory();
+      hlavicka(razitko());
+      reader::st.konec_vstupu = konec_vstupu;
+      ve_smycce = true;
+      hlavni_smycka();
+    } catch (const reader::ChybaCteni &) {
+      // An input that fails while it is read ends the run like one that cannot be opened.
+      nelze_otevrit(st.s_vstup, true, true);
+    } catch (const std::bad_alloc &) {
+      rules::uvolni(); // the record store, so that the message can be written
+      nedostatek_pameti(ve_smycce);
+    }
   } catch (const Stop &stop) {
     code = stop.code;
-  } catch (const reader::ChybaCteni &) {
-    // An input that fails while it is read ends the run like one that cannot be opened.
-    try {
-      nelze_otevrit(st.s_vstup, true, true);
-    } catch (const Stop &stop) {
-      code = stop.code;
-    }
   }
   // Whatever is still open is closed here: after a fatal condition the protocol and the
   // output copy keep what was written before it.
@@ -263,10 +284,42 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
   reader::st.outsoub = nullptr;
   reader::st.insoub = nullptr;
   st = State{};
+  rules::uvolni();
   if (totals != nullptr)
     *totals = {report::st.sumchybE, report::st.sumchybW};
   console.flush();
   return code;
+}
+
+} // namespace
+
+int run(int argc, const char *const *argv, report::Sink &console, const Options &options,
+        Totals *totals) {
+  auto zadej = [&] {
+    zpracuj_argumenty(argc, argv);
+    if (st.s_vstup.substr(0, 1) == "@") {
+      st.seznam = true;
+      st.s_vstsez = st.s_vstup.substr(1);
+    }
+  };
+  return proved(zadej, console, options, totals);
+}
+
+int run(const Zadani &zadani, report::Sink &console, const Options &options, Totals *totals) {
+  auto zadej = [&] {
+    st.max_jmeno = std::string::npos;
+    st.s_vstup = zadani.vstup;
+    if (zadani.seznam) {
+      st.seznam = true;
+      st.s_vstsez = zadani.vstup;
+      st.s_vstup = "@" + zadani.vstup; // the input of an empty list, as the command line has it
+    }
+    st.s_chyby = zadani.chyby;
+    if (zadani.vystup)
+      st.s_vystup = *zadani.vystup;
+    report::st.sw_nepisW = zadani.bez_varovani ? 'A' : 'N';
+  };
+  return proved(zadej, console, options, totals);
 }
 
 } // namespace driver

@@ -3,6 +3,7 @@
 // raise the line counter and are never stored; carriage returns are ignored everywhere.
 #include <algorithm>
 #include <array>
+#include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -139,6 +140,14 @@ inline std::size_t po_sestnacti(const char *p, std::size_t n, char *out, std::si
 }
 #endif
 
+// A text ends at its first NUL byte: the NUL counted toward the buffer's limit while it was
+// read, but neither it nor what follows it is part of the text handed on.
+inline int po_nulu(Pole<300> &buf, std::size_t stored, int end) {
+  const char *nul = static_cast<const char *>(std::memchr(buf.data(), '\0', stored));
+  buf.resize(nul != nullptr ? static_cast<std::size_t>(nul - buf.data()) : stored);
+  return end;
+}
+
 // Reads a text into `buf` up to its ending byte, which is returned; -1 at the final end of
 // the input, kPrilisDlouhy when the text ran over the buffer. Stored bytes are copied as they
 // are scanned.
@@ -146,10 +155,8 @@ int cti_text(Pole<300> &buf, const Tridy &tridy) {
   char *out = buf.data();
   std::size_t stored = 0;
   for (;;) {
-    if (st.okno.empty() && !dalsi_kus()) {
-      buf.resize(stored);
-      return -1;
-    }
+    if (st.okno.empty() && !dalsi_kus())
+      return po_nulu(buf, stored, -1);
     const char *p = st.okno.data(), *e = p + st.okno.size();
     const std::size_t room = Pole<300>::capacity - stored;
     const char *q = p;
@@ -166,16 +173,12 @@ int cti_text(Pole<300> &buf, const Tridy &tridy) {
     }
     auto c = static_cast<unsigned char>(*q++);
     st.okno.remove_prefix(static_cast<std::size_t>(q - p));
-    if (tridy.trida[c] == kUlozit) { // the 301st character: the buffer is full
-      buf.resize(299);
-      return kPrilisDlouhy;
-    }
+    if (tridy.trida[c] == kUlozit) // the 301st character: the buffer is full
+      return po_nulu(buf, 299, kPrilisDlouhy);
     if (c == '\n')
       nova_radka();
-    if (tridy.trida[c] == kKonec) {
-      buf.resize(stored);
-      return c;
-    }
+    if (tridy.trida[c] == kKonec)
+      return po_nulu(buf, stored, c);
   }
 }
 

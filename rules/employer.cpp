@@ -12,6 +12,14 @@ State st;
 
 void reset() { st = State{}; }
 
+void uvolni() {
+  st.anec.clear();
+  st.anec.shrink_to_fit();
+  st.poradi.clear();
+  st.poradi.shrink_to_fit();
+  st.maxAktiAnec = -1;
+}
+
 namespace {
 
 using reader::s_cislo_radky;

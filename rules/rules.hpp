@@ -22,6 +22,8 @@ int zpracuj_NECz(); // M: start of an employee record
 int zpracuj_NECk(); // O: end of an employee record
 
 void reset();
+// Gives back the memory of the employee record store (after a run, or when memory ran out).
+void uvolni();
 
 // ---- Code lists and identifier checks ----------------------------------------------------------
 // Each lookup reports its own finding and returns 0 when the value is listed (1 otherwise).
