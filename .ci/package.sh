@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # CI: the Debian package of a release build. Makes it with cpack, installs it, runs the
-# installed program on the installed sample, finds the manual page, removes the package again,
-# and checks the manual page for formatting warnings. Runs as root (dpkg).
+# installed program on the installed sample, finds the manual page, the copyright file and every
+# file that the installed README links to, removes the package again, and checks the manual page
+# for formatting warnings. Runs as root (dpkg).
 #   .ci/package.sh [BUILD_DIR]     (default build/release, after its build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -35,6 +36,7 @@ echo "package: $deb"
 [ -z "$(dpkg-deb -f "$deb" Depends)" ] || fail "the package depends on: $(dpkg-deb -f "$deb" Depends)"
 contents="$(dpkg-deb -c "$deb")"
 for path in ./usr/bin/ld952 ./usr/share/man/man1/ld952.1.gz ./usr/share/doc/ld952/README.md \
+  ./usr/share/doc/ld952/copyright ./usr/share/doc/ld952/docs/protokol.png \
   ./usr/share/doc/ld952/examples/kuf.xml ./usr/share/doc/ld952/examples/kuf-chyby.xml \
   ./usr/share/ld952/schemas/kuf.xsd ./usr/share/ld952/schemas/protokol.xsd \
   ./usr/lib/libld952.a ./usr/include/ld952.h; do
@@ -73,6 +75,20 @@ done
 if grep -q "Celkem chyb vahy E:       0" console.txt; then
   fail "the sample with mistakes gave no error"
 fi
+
+# The copyright file in Debian's machine-readable format: its header, then a Files paragraph
+# with its Copyright and License.
+copyright=/usr/share/doc/ld952/copyright
+head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "$copyright does not begin with the Format line of the machine-readable format"
+for field in Upstream-Name Files Copyright License; do
+  grep -q "^$field: [^ ]" "$copyright" || fail "$copyright has no $field field"
+done
+# Every picture or file that the installed README links to by a relative name is there.
+docdir=/usr/share/doc/ld952
+for link in $(grep -o '](\([^):#]*\))' "$docdir/README.md" | sed 's/^](\(.*\))$/\1/'); do
+  [ -e "$docdir/$link" ] || fail "the installed README links to $link, which is not installed"
+done
 
 manual="$(man -w ld952)" || fail "man -w ld952 finds no manual page"
 [ "$manual" = /usr/share/man/man1/ld952.1.gz ] || fail "man -w ld952 gives $manual"
