@@ -347,7 +347,8 @@ void dictionary(const std::string &dir, std::ostream &out) {
     out << "e" << n++ << "=\"</" << name << ">\"\n";
   }
   for (const char *piece : {"<?xml version=\\\"1.0\\\"?>", "<!-- ", " -->", "/>", "kuf:", "&amp;",
-                            "\\x0d\\x0a", "\\x9a", "\\xfd"})
+                            "\\x0d\\x0a", "\\x9a", "\\xfd", "\\x00", "a.xml\\x00zz", "@", "-w",
+                            ".csv", ".txt", ".xml", ".htm", "...", "\\x0a==\\x0a"})
     out << "m" << n++ << "=\"" << piece << "\"\n";
 }
 
