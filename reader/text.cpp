@@ -1,7 +1,7 @@
 // Text and number helpers shared by the reader and the rules. Positions are 1-based.
 #include <charconv>
 #include <cstdint>
-#include <cstdlib>
+#include <cmath>
 #include <string>
 
 #include "reader.hpp"
@@ -52,8 +52,14 @@ int StrToDbl(double &out, std::string_view text, char typ) {
   }
   double v = 0;
   auto [end, ec] = std::from_chars(cisla.data(), cisla.data() + cisla.size(), v);
-  if (ec != std::errc() || end != cisla.data() + cisla.size())
-    v = std::strtod(std::string(cisla).c_str(), nullptr); // underflow or overflow: as strtod
+  if (ec != std::errc() || end != cisla.data() + cisla.size()) {
+    // Beyond the range of a double, without the locale of a host program: a number with a
+    // digit other than 0 before its point overflows to infinity, any other rounds to zero.
+    std::size_t cela = cisla.find('.');
+    bool velke = cisla.substr(0, cela).find_first_of("123456789") != std::string_view::npos;
+    v = velke ? HUGE_VAL : 0.0;
+    v = minus ? -v : v;
+  }
   out = v;
   return 0;
 }

@@ -2,6 +2,7 @@
 // countries, regions, employment status, relationship type and education, the check digit of
 // an identification number and the salary tariffs. Each lookup reports its own finding.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -82,7 +83,15 @@ std::uint32_t cislo_ico(std::string_view text) {
         ;
     }
   }
-  double v = std::trunc(std::strtod(std::string(text.substr(from, i - from)).c_str(), nullptr));
+  // The C library's conversion without its locale: a host program's decimal comma must not
+  // change the number. Beyond the range of a double it gives 0, as an infinity would.
+  std::string_view cislo = text.substr(from, i - from);
+  if (cislo.front() == '+')
+    cislo.remove_prefix(1);
+  double v = 0;
+  if (std::from_chars(cislo.data(), cislo.data() + cislo.size(), v).ec != std::errc())
+    return 0;
+  v = std::trunc(v);
   if (!std::isfinite(v) || v < 0 || v > 4294967295.0)
     return 0;
   return static_cast<std::uint32_t>(v);

@@ -53,6 +53,18 @@ TEST(StrToDbl, ConvertsLongDigitRunsExactly) {
   EXPECT_DOUBLE_EQ(v, 1e-298);
 }
 
+// Past the range of a double, whatever locale a host program has set: an infinity or a zero,
+// with the sign, as the C library gives in the C locale.
+TEST(StrToDbl, OverflowsAndUnderflowsWithoutTheLocale) {
+  const std::string big = std::string(400, '9'), tiny = "0." + std::string(400, '0') + "1";
+  for (const std::string &t :
+       {big, big + ".5", "-" + big, tiny, "-" + tiny, "." + tiny.substr(2)}) {
+    double v = 1, want = std::strtod(t.c_str(), nullptr);
+    ASSERT_EQ(reader::StrToDbl(v, t, 'R'), 0) << t;
+    EXPECT_EQ(std::memcmp(&v, &want, sizeof v), 0) << t;
+  }
+}
+
 TEST(StrToDbl, ConvertsAsTheCLibraryDoes) {
   std::mt19937 gen(2008);
   for (int i = 0; i < 200000; ++i) {
