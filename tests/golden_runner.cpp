@@ -147,7 +147,7 @@ std::vector<std::string> prepare(const Case &c, const fs::path &dir) {
 // removed shows as a changed input.
 void collect(Result &r, const fs::path &dir) {
   for (const auto &e : fs::recursive_directory_iterator(dir)) {
-    std::string name = fs::relative(e.path(), dir).generic_string();
+    std::string name = e.path().lexically_relative(dir).generic_string();
     if (e.is_symlink())
       r.files[name] = "-> " + fs::read_symlink(e.path()).string();
     else if (e.is_regular_file())
