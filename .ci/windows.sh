@@ -28,7 +28,7 @@ wineboot --init >/dev/null 2>&1 || true
 wineserver -w
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
-"$runner" --program wine "$exe" -- tests/golden tests/golden-windows
+"$runner" --program wine "$exe" -- tests/golden tests/golden-windows tests/regression
 
 # A drive letter and backslashes, as a Windows user types a full path, from another folder:
 # the protocol is the Linux build's.
@@ -40,6 +40,25 @@ win="Z:${dir//\//\\}"
 "$(dirname "$runner")/../driver/ld952" "$dir/kuf-chyby.xml" "$dir/linux.csv" >/dev/null
 cmp "$dir/PROTOKOL.CSV" "$dir/linux.csv"
 echo "a full Windows path with a drive letter: the same protocol"
+
+# The "\\?\" form of a full path names the same files: a protocol that is the input so named is
+# refused and the input kept; a new protocol so named and an output copy of the same name in
+# other letters: the copy is refused and nothing is left behind.
+cp examples/kuf-chyby.xml "$dir/vstup.xml"
+for args in "$win\\vstup.xml|\\\\?\\$win\\vstup.xml|" "$win\\vstup.xml|\\\\?\\$win\\p.csv|$win\\P.CSV"; do
+  IFS='|' read -r vstup chyby vystup <<<"$args"
+  code=0
+  (cd / && wine "$OLDPWD/$exe" "$vstup" "$chyby" ${vystup:+"$vystup"} >"$dir/konzole") || code=$?
+  refused=${vystup:-$chyby}
+  printf '\nProgram  LD952_v0.91  kontola dat pro KUF\n Nelze otevrit soubor  %s\n Program ukoncen\n' \
+    "$refused" | cmp - "$dir/konzole"
+  if [ "$code" != 13 ] || ! cmp -s examples/kuf-chyby.xml "$dir/vstup.xml" || [ -e "$dir/p.csv" ]; then
+    echo "not refused, or a file changed or left behind: $chyby $vystup" >&2
+    exit 1
+  fi
+  echo "refused in the \\\\?\\ form: $refused"
+done
+rm "$dir/konzole" "$dir/vstup.xml"
 
 # The zip for Windows users: the program and what it needs to be read, at its top.
 (cd build/windows && rm -f ld952-*.zip && cpack -G ZIP >/dev/null)

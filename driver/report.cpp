@@ -32,10 +32,7 @@ void Sink::spill(std::string_view s) {
   used_ = s.size();
 }
 
-std::unique_ptr<FileSink> FileSink::create(const std::string &path) {
-  std::FILE *f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr)
-    return nullptr;
+std::unique_ptr<FileSink> FileSink::adopt(std::FILE *f) {
   std::setvbuf(f, nullptr, _IONBF, 0); // the sink buffers already
   return std::make_unique<FileSink>(f, true);
 }

@@ -113,11 +113,12 @@ private:
   bool ok_ = true;
 };
 
-// A file created (or emptied) for writing, in binary mode so that a line end is one line feed
-// on every system. `close` reports whether every byte reached the file.
+// A file opened for writing in binary mode, so that a line end is one line feed on every
+// system. `close` reports whether every byte reached the file.
 class FileSink final : public Sink {
 public:
-  static std::unique_ptr<FileSink> create(const std::string &path);
+  // Takes over a stream already open for writing, unbuffered below the sink's own buffer.
+  static std::unique_ptr<FileSink> adopt(std::FILE *f);
   explicit FileSink(std::FILE *f, bool owned) : f_(f), owned_(owned) {}
   ~FileSink() override;
   bool close() override;

@@ -1,6 +1,7 @@
 // A run from the command line to the main loop: the banner, the arguments, the files (none
-// created when one would overwrite another file of the run), the run stamp, the protocol
-// header and the state loop, which only the end of input or a fatal condition ends.
+// changed or left behind when one would overwrite another file of the run), the run stamp,
+// the protocol header and the state loop, which only the end of input or a fatal condition
+// ends.
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -64,56 +65,94 @@ std::vector<std::string> Seznam::nahled() const {
 
 namespace {
 
-// Refuses, before anything is created, a protocol or output copy that is the same file as an
-// input of the run (the list file and every name in it) or as each other.
-void zkontroluj_prepis() {
-  std::vector<std::string> vstupy = {st.s_vstup}; // as typed: the input of an empty list
-  if (st.seznam) {
-    vstupy.push_back(st.s_vstsez);
-    bool velky = false;
-    st.linsoub = st.opt.dokument ? Seznam::z_pameti(*st.opt.dokument, velky)
-                                 : Seznam::open(st.s_vstsez, velky); // kept for the run
-    if (velky)
-      nelze_otevrit(st.s_vstsez, false);
-    if (st.linsoub) {
-      auto words = st.linsoub->nahled();
-      for (std::size_t i = 0; i < words.size() && (i == 0 || words[i] != "..."); ++i)
-        vstupy.push_back(words[i]);
-    }
+// The names of the inputs of the run: the input document, or in list mode the list file and
+// every document it names. The argument as typed ("@" included) is an input only when the
+// list holds no name, for then it is what the run reads. The list is read here and kept.
+// `velky` tells of a list too large to be read.
+std::vector<std::string> vstupy(bool &velky) {
+  if (!st.seznam)
+    return {st.s_vstup};
+  std::vector<std::string> jmena = {st.s_vstsez};
+  st.linsoub = st.opt.dokument ? Seznam::z_pameti(*st.opt.dokument, velky)
+                               : Seznam::open(st.s_vstsez, velky);
+  if (st.linsoub) {
+    auto words = st.linsoub->nahled();
+    for (std::size_t i = 0; i < words.size() && (i == 0 || words[i] != "..."); ++i)
+      jmena.push_back(words[i]);
+    if (words.empty())
+      jmena.push_back(st.s_vstup);
   }
-  std::vector<Identita> ids;
-  for (const auto &v : vstupy)
-    ids.push_back(identita(v));
-  if (!st.opt.bez_protokolu) {
-    Identita protokol = identita(st.s_chyby);
-    for (const auto &id : ids)
-      if (id == protokol)
-        nelze_otevrit(st.s_chyby, false);
-    ids.push_back(protokol);
-  }
-  if (st.s_vystup == "...")
-    return;
-  Identita kopie = identita(st.s_vystup);
-  for (const auto &id : ids)
-    if (id == kopie)
-      nelze_otevrit(st.s_vystup, false);
+  return jmena;
 }
 
-void otevri_soubory() {
-  if (st.opt.bez_protokolu)
+// Opens the protocol and the output copy, and refuses either when it is the same file as an
+// input of the run, or (the copy) as the protocol, however the names are written. Both are
+// opened, or created, without being emptied, and their identities are taken from the open
+// files; the inputs' identities are taken afterwards, so that a name reaching a file created
+// here is caught too. A refused run removes what it created and has changed nothing; only
+// after every comparison are the files emptied and written. An output copy that cannot be
+// created is reported after the protocol is open, into the protocol as well.
+void otevri_vystupy() {
+  std::unique_ptr<Vystup> protokol, kopie;
+  if (!st.opt.bez_protokolu) {
+    protokol = Vystup::otevri(st.s_chyby);
+    if (!protokol)
+      nelze_otevrit(st.s_chyby, false);
+  }
+  if (st.s_vystup != "...")
+    kopie = Vystup::otevri(st.s_vystup);
+  auto zahod = [&] {
+    for (auto *v : {&kopie, &protokol})
+      if (*v)
+        (*v)->zahod();
+  };
+  auto odmitni = [&](const std::string &name) {
+    zahod();
+    nelze_otevrit(name, false);
+  };
+  bool velky = false;
+  std::vector<Identita> ids;
+  for (const auto &v : vstupy(velky))
+    ids.push_back(identita(v));
+  if (velky) // a list too large to read: refused like a file of the run
+    odmitni(st.s_vstsez);
+  if (protokol) {
+    Identita p = protokol->identita();
+    for (const auto &id : ids)
+      if (id == p)
+        odmitni(st.s_chyby);
+    ids.push_back(p);
+  }
+  if (kopie) {
+    Identita k = kopie->identita();
+    for (const auto &id : ids)
+      if (id == k)
+        odmitni(st.s_vystup);
+  }
+
+  if (st.opt.bez_protokolu) {
     st.errsoub = std::make_unique<report::DiscardSink>();
-  else
-    st.errsoub = report::FileSink::create(st.s_chyby);
-  if (!st.errsoub)
-    nelze_otevrit(st.s_chyby, false);
+  } else {
+    std::FILE *f = protokol->predej();
+    if (f == nullptr)
+      odmitni(st.s_chyby);
+    st.errsoub = report::FileSink::adopt(f);
+  }
   report::st.errsoub = st.errsoub.get();
   if (st.s_vystup != "...") {
-    st.outsoub = report::FileSink::create(st.s_vystup);
-    if (!st.outsoub)
+    std::FILE *f = kopie ? kopie->predej() : nullptr;
+    if (f == nullptr) {
+      zahod();
       nelze_otevrit(st.s_vystup, true);
+    }
+    st.outsoub = report::FileSink::adopt(f);
     reader::st.outsoub = st.outsoub.get();
     reader::st.sw_vystup = 'A';
   }
+}
+
+void otevri_soubory() {
+  otevri_vystupy();
   if (st.seznam) {
     bool velky = false;
     if (!st.linsoub)
@@ -261,7 +300,6 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
       console.put("\nProgram  "), console.put(kProgram), console.put("  kontola dat pro KUF\n");
       zadej();
       report::st.sw_err = format_protokolu(st.s_chyby);
-      zkontroluj_prepis();
       otevri_soubory();
       hlavicka(razitko());
       reader::st.konec_vstupu = konec_vstupu;

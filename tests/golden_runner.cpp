@@ -7,6 +7,8 @@
 //   -- args --            one argument per line
 //   -- file NAME --       an input file written before the run ("-- file NAME noeol --": the
 //                         last line feed of the section is not part of the file)
+//   -- link NAME --       a symbolic link made before the run; its one line is the target,
+//                         which need not exist
 //   -- expect NAME --     the expected content of a file after the run
 //   -- console --         the expected console output
 //   -- exit --            the expected exit code
@@ -68,7 +70,7 @@ bool is_marker(const std::string &line, Section &sec) {
   std::string flag;
   words >> flag;
   sec.noeol = flag == "noeol";
-  return sec.kind == "args" || sec.kind == "file" || sec.kind == "expect" ||
+  return sec.kind == "args" || sec.kind == "file" || sec.kind == "link" || sec.kind == "expect" ||
          sec.kind == "console" || sec.kind == "exit";
 }
 
@@ -111,6 +113,8 @@ std::string unparse(const Case &c) {
   return out;
 }
 
+std::string link_target(const Section &s) { return s.body.substr(0, s.body.find('\n')); }
+
 struct Result {
   std::map<std::string, std::string> files; // every file in the folder after the run
   std::string console;
@@ -126,6 +130,9 @@ std::vector<std::string> prepare(const Case &c, const fs::path &dir) {
     if (s.kind == "file") {
       fs::create_directories((dir / s.name).parent_path());
       write_file(dir / s.name, s.body);
+    } else if (s.kind == "link") {
+      fs::create_directories((dir / s.name).parent_path());
+      fs::create_symlink(link_target(s), dir / s.name);
     } else if (s.kind == "args") {
       std::istringstream lines(s.body);
       std::string a;
@@ -136,10 +143,16 @@ std::vector<std::string> prepare(const Case &c, const fs::path &dir) {
   return args;
 }
 
+// A symbolic link is collected as "-> " and its target, so that a link the run replaced or
+// removed shows as a changed input.
 void collect(Result &r, const fs::path &dir) {
-  for (const auto &e : fs::recursive_directory_iterator(dir))
-    if (e.is_regular_file())
-      r.files[fs::relative(e.path(), dir).generic_string()] = read_file(e.path());
+  for (const auto &e : fs::recursive_directory_iterator(dir)) {
+    std::string name = e.path().lexically_relative(dir).generic_string();
+    if (e.is_symlink())
+      r.files[name] = "-> " + fs::read_symlink(e.path()).string();
+    else if (e.is_regular_file())
+      r.files[name] = read_file(e.path());
+  }
 }
 
 Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
@@ -244,6 +257,8 @@ std::vector<std::string> compare(const Case &c, const Result &r) {
   for (const auto &s : c.sections) {
     if (s.kind == "file")
       inputs[s.name] = s.body;
+    else if (s.kind == "link")
+      inputs[s.name] = "-> " + link_target(s);
     else if (s.kind == "expect")
       expected[s.name] = s.body;
     else if (s.kind == "console")
@@ -279,9 +294,11 @@ void update(Case &c, const Result &r, const fs::path &file) {
   for (const auto &s : c.sections)
     if (s.kind == "file")
       inputs[s.name] = s.body;
+    else if (s.kind == "link")
+      inputs[s.name] = "-> " + link_target(s);
   std::vector<Section> kept;
   for (const auto &s : c.sections)
-    if (s.kind == "args" || s.kind == "file")
+    if (s.kind == "args" || s.kind == "file" || s.kind == "link")
       kept.push_back(s);
   for (const auto &[name, got] : r.files) {
     auto in = inputs.find(name);
