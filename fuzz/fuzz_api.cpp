@@ -11,19 +11,11 @@
 #include <unistd.h>
 
 #include "ld952.h"
+#include "private_folder.hpp"
 
 namespace {
 
-const std::string &folder() {
-  static const std::string dir = [] {
-    char name[] = "/tmp/kuf-fuzz-api-XXXXXX";
-    const char *made = mkdtemp(name);
-    if (made == nullptr)
-      std::abort();
-    return std::string(made);
-  }();
-  return dir;
-}
+const std::string &folder() { return private_folder("kuf-fuzz-api"); }
 
 void write(const std::string &path, std::string_view bytes) {
   std::FILE *f = std::fopen(path.c_str(), "wb");

@@ -11,19 +11,11 @@
 #include <vector>
 
 #include "driver.hpp"
+#include "private_folder.hpp"
 
 namespace {
 
-const std::string &folder() {
-  static const std::string dir = [] {
-    char name[] = "/tmp/kuf-fuzz-XXXXXX";
-    const char *made = mkdtemp(name);
-    if (made == nullptr)
-      std::abort();
-    return std::string(made);
-  }();
-  return dir;
-}
+const std::string &folder() { return private_folder("kuf-fuzz"); }
 
 void write(const std::string &path, const std::uint8_t *data, std::size_t size) {
   std::FILE *f = std::fopen(path.c_str(), "wb");
