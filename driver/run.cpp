@@ -236,6 +236,8 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
   report::st.konzole = &console;
   report::st.posluchac = options.posluchac;
   report::st.posluchac_kontext = options.posluchac_kontext;
+  reader::st.hlaseni = options.prubeh;
+  reader::st.hlaseni_kontext = options.prubeh_kontext;
   int code = 0;
   try {
     console.put("\nProgram  "), console.put(kProgram), console.put("  kontola dat pro KUF\n");
@@ -246,6 +248,8 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
     hlavicka(razitko());
     reader::st.konec_vstupu = konec_vstupu;
     hlavni_smycka();
+    if (options.prubeh != nullptr) // the last word on the progress: all of the input is read
+      options.prubeh(options.prubeh_kontext);
   } catch (const Stop &stop) {
     code = stop.code;
   } catch (const reader::ChybaCteni &) {

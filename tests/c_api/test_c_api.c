@@ -1,9 +1,11 @@
 /* The library from C: the rows a callback receives are the rows of the protocol that the
- * same check writes, a check from memory finds the same, and the totals match the trailer.
+ * same check writes, a check from memory finds the same, the totals match the trailer, and
+ * the progress callback ends at every byte and record of a list's reports.
  * Arguments: a report with findings, a folder for the files. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "ld952.h"
 
@@ -66,6 +68,30 @@ static void as_csv(const struct ld952_finding *f, void *context) {
 
 static void to_text(const char *bytes, size_t size, void *context) { append(context, bytes, size); }
 
+/* The progress as last told, and whether it ever went backwards. */
+struct seen {
+  struct ld952_progress last;
+  int calls, backwards;
+};
+
+static void track(const struct ld952_progress *p, void *context) {
+  struct seen *s = context;
+  if (s->calls > 0 && (p->bytes_read < s->last.bytes_read || p->records < s->last.records ||
+                       p->line < s->last.line || p->bytes_total < s->last.bytes_total))
+    ++s->backwards;
+  if (p->bytes_read > p->bytes_total)
+    ++s->backwards;
+  s->last = *p;
+  ++s->calls;
+}
+
+static size_t count(const struct text *t, const char *word) {
+  size_t n = 0;
+  for (const char *at = t->data; (at = strstr(at, word)) != NULL; at += strlen(word))
+    ++n;
+  return n;
+}
+
 static struct text read_file(const char *path) {
   struct text t = {0};
   FILE *f = fopen(path, "rb");
@@ -90,7 +116,8 @@ int main(int argc, char **argv) {
 
   /* From the file, with a CSV protocol: header, the callback's rows, blank line, totals. */
   struct text rows = {0}, console = {0};
-  struct ld952_options o = {argv[1], protocol, NULL, 0, as_csv, &rows, to_text, &console};
+  struct ld952_options o = {argv[1], protocol, NULL,     0,    as_csv,
+                            &rows,   to_text,  &console, NULL, NULL};
   struct ld952_totals sum = {-1, -1, -1};
   EXPECT(ld952_check_file(&o, &sum) == 0);
   EXPECT(sum.errors > 0 && sum.warnings > 0 && sum.rows == sum.errors + sum.warnings);
@@ -112,7 +139,7 @@ int main(int argc, char **argv) {
     if (strchr(line, ';')[1] == 'E')
       append(&errors_only, line, (size_t)(strchr(line, '\n') - line) + 1);
   struct text report = read_file(argv[1]), rows2 = {0};
-  struct ld952_options m = {argv[1], NULL, NULL, 1, as_csv, &rows2, NULL, NULL};
+  struct ld952_options m = {argv[1], NULL, NULL, 1, as_csv, &rows2, NULL, NULL, NULL, NULL};
   struct ld952_totals sum2 = {0};
   EXPECT(ld952_check_buffer(report.data, report.size, &m, &sum2) == 0);
   EXPECT(sum2.errors == sum.errors && sum2.warnings == sum.warnings);
@@ -123,9 +150,23 @@ int main(int argc, char **argv) {
   struct text said = {0};
   char missing[4096];
   snprintf(missing, sizeof missing, "%s/missing.xml", argv[2]);
-  struct ld952_options x = {missing, NULL, NULL, 0, NULL, NULL, to_text, &said};
+  struct ld952_options x = {missing, NULL, NULL, 0, NULL, NULL, to_text, &said, NULL, NULL};
   EXPECT(ld952_check_file(&x, NULL) == 13);
   EXPECT(said.data != NULL && strstr(said.data, " Nelze otevrit soubor  ") != NULL);
+
+  /* Progress over a list that names the report twice: every byte and record of both. */
+  FILE *copy = chdir(argv[2]) == 0 ? fopen("r.xml", "wb") : NULL;
+  EXPECT(copy != NULL && fwrite(report.data, 1, report.size, copy) == report.size);
+  if (copy != NULL)
+    fclose(copy);
+  const char list[] = "r.xml\nr.xml\n";
+  struct seen seen = {0};
+  struct ld952_options l = {"@list.txt", NULL, NULL, 0, NULL, NULL, NULL, NULL, track, &seen};
+  EXPECT(ld952_check_buffer(list, sizeof list - 1, &l, NULL) == 0);
+  EXPECT(seen.calls >= 2 && seen.backwards == 0);
+  EXPECT(seen.last.bytes_read == 2 * report.size && seen.last.bytes_total == 2 * report.size);
+  EXPECT(seen.last.records == (long long)(2 * count(&report, "</zamestnanec>")));
+  EXPECT(seen.last.line >= (long long)(2 * count(&report, "\n")));
 
   struct text *all[] = {&rows, &console, &expected, &written, &errors_only, &report, &rows2, &said};
   for (size_t i = 0; i < sizeof all / sizeof all[0]; ++i)
