@@ -51,8 +51,10 @@ int StrToDbl(double &out, std::string_view text, char typ) {
     return 0;
   }
   double v = 0;
+#if defined(__cpp_lib_to_chars) // a C++ library without it (emscripten's) converts with strtod
   auto [end, ec] = std::from_chars(cisla.data(), cisla.data() + cisla.size(), v);
   if (ec != std::errc() || end != cisla.data() + cisla.size())
+#endif
     v = std::strtod(std::string(cisla).c_str(), nullptr); // underflow or overflow: as strtod
   out = v;
   return 0;
