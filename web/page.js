@@ -4,7 +4,6 @@
 'use strict';
 
 const $ = id => document.getElementById(id);
-const cp1250 = new TextDecoder('windows-1250');
 const MAX_VYSKA = 4e6; // px: taller lists are scrolled in proportion (browsers cap heights)
 
 // A list of rows of one fixed height in a scrolling box, of which only the rows on screen
@@ -59,8 +58,9 @@ let zobrazene = [];   // rows shown, after filter and sort
 let razeni = {sloupec: -1, vzestupne: true};
 let vybrany = -1;     // row chosen in the table
 let aktivniRadky = new Set();
-let obsahy = [];      // the reports' bytes, for the text view
-let zacatky = null;   // starts of the lines in the reports read as one stream
+let pocetRadek = 0;   // lines of the reports read as one stream, once the worker has counted
+let prvniRadky = new Map(); // in list mode: first line of each report -> its name
+let dotazTextu = 0;   // the latest request for lines of the text view
 let zacatekKontroly = 0;
 let stahovani = new Map(); // format -> button waiting for its file
 
@@ -83,9 +83,10 @@ function novaPrace() {
 function zkontroluj() {
   if (soubory.length === 0)
     return;
-  novaPrace();
+  if (document.body.dataset.stav === 'kontrola')
+    novaPrace(); // the check under way is dropped
   nalezy = [], radkyNalezu = [], poRadcich = new Map(), zobrazene = [], vybrany = -1;
-  aktivniRadky = new Set(), zacatky = null, obsahy = [], stahovani = new Map();
+  aktivniRadky = new Set(), pocetRadek = 0, prvniRadky = new Map(), stahovani = new Map();
   document.body.dataset.stav = 'kontrola';
   document.body.dataset.text = '';
   $('vysledek').hidden = true;
@@ -95,13 +96,6 @@ function zkontroluj() {
   $('prubeh').value = 0;
   $('stav-text').textContent = 'Kontroluji…';
   zacatekKontroly = performance.now();
-  const vybrane = soubory;
-  Promise.all(vybrane.map(f => f.arrayBuffer())).then(b => {
-    if (vybrane === soubory) {
-      obsahy = b.map(x => new Uint8Array(x));
-      pripravText();
-    }
-  });
   prace.postMessage({typ: 'kontrola', soubory, bezVarovani: $('bez-varovani').checked});
 }
 
@@ -152,8 +146,14 @@ function zprava(e) {
     hotovo(m);
     break;
   case 'radky':
-    zacatky = m.zacatky;
+    pocetRadek = m.pocet;
+    if (soubory.length > 1)
+      m.prvni.forEach((r, i) => prvniRadky.set(r, soubory[i].name));
     pripravText();
+    break;
+  case 'text':
+    if (m.dotaz === dotazTextu)
+      ukazText(m.od, m.radky);
     break;
   case 'soubor':
     ulozSoubor(m);
@@ -284,6 +284,7 @@ for (const th of document.querySelectorAll('#nalezy-hlavicka th')) {
 
 function vykresliNalezy(od, po) {
   const tbody = $('nalezy').tBodies[0];
+  $('nalezy-hlavicka').style.width = $('nalezy-okno').clientWidth + 'px'; // beside the scroll bar
   const radky = [];
   for (let k = od; k < po; ++k) {
     const i = zobrazene[k], r = nalezy[i];
@@ -320,63 +321,24 @@ $('nalezy').addEventListener('click', e => {
 
 // ---- The report's text -------------------------------------------------------------------------
 
-// Bytes from..to of the reports read as one stream.
-function usek(od, po) {
-  const kusy = [];
-  let posun = 0;
-  for (const b of obsahy) {
-    const a = Math.max(od - posun, 0), z = Math.min(po - posun, b.length);
-    if (a < z)
-      kusy.push(b.subarray(a, z));
-    posun += b.length;
-  }
-  if (kusy.length === 1)
-    return kusy[0];
-  const spolu = new Uint8Array(kusy.reduce((s, k) => s + k.length, 0));
-  let at = 0;
-  for (const k of kusy)
-    spolu.set(k, at), at += k.length;
-  return spolu;
-}
-
 function pripravText() {
-  if (document.body.dataset.stav !== 'hotovo' || zacatky === null || obsahy.length !== soubory.length)
+  if (document.body.dataset.stav !== 'hotovo' || pocetRadek === 0)
     return;
-  const pocet = zacatky.length;
-  $('text-pozn').textContent = `(${cislo(pocet)} řádků; klepnutím na značku E/W se ukážou nálezy řádku)`;
-  text.nastav(pocet);
-  document.body.dataset.text = 'hotovo';
+  $('text-pozn').textContent = `(${cislo(pocetRadek)} řádků; klepnutím na značku E/W se ukážou nálezy řádku)`;
+  text.nastav(pocetRadek);
 }
 
-// The first line of each report in list mode, to name it in the view.
-function zacatkySouboru() {
-  const m = new Map();
-  let posun = 0;
-  for (let k = 0; k < soubory.length; ++k) {
-    let lo = 0, hi = zacatky.length - 1; // the line that holds byte `posun`
-    while (lo < hi) {
-      const mid = (lo + hi + 1) >> 1;
-      if (zacatky[mid] <= posun) lo = mid; else hi = mid - 1;
-    }
-    if (soubory.length > 1)
-      m.set(lo + 1, soubory[k].name);
-    posun += obsahy[k].length;
-  }
-  return m;
-}
-
+// The worker holds the reports: the view asks it for the lines on screen.
 function vykresliText(od, po) {
-  if (zacatky === null)
+  if (pocetRadek === 0)
     return;
-  const celkem = obsahy.reduce((s, b) => s + b.length, 0);
-  const nazvy = soubory.length > 1 ? zacatkySouboru() : new Map();
+  prace.postMessage({typ: 'text', od, po, dotaz: ++dotazTextu});
+}
+
+function ukazText(od, texty) {
   const radky = [];
-  for (let k = od; k < po; ++k) {
-    const cislo = k + 1;
-    const konec = k + 1 < zacatky.length ? zacatky[k + 1] - 1 : celkem;
-    let t = cp1250.decode(usek(zacatky[k], konec));
-    if (t.length > 2000)
-      t = t.slice(0, 2000) + ' …';
+  texty.forEach((t, k) => {
+    const cislo = od + k + 1;
     const div = document.createElement('div');
     div.className = 'radek';
     div.dataset.radek = cislo;
@@ -396,17 +358,18 @@ function vykresliText(od, po) {
     z.textContent = [e ? `E${e > 1 ? e : ''}` : '', w ? `W${w > 1 ? w : ''}` : ''].join(' ').trim();
     const o = document.createElement('span');
     o.className = 'obsah';
-    o.textContent = t.replace(/\r/g, '');
+    o.textContent = t;
     div.append(c, z, o);
-    if (nazvy.has(cislo)) {
+    if (prvniRadky.has(cislo)) {
       const s = document.createElement('span');
       s.className = 'soubor';
-      s.textContent = `   ← ${nazvy.get(cislo)}`;
+      s.textContent = `   ← ${prvniRadky.get(cislo)}`;
       div.append(s);
     }
     radky.push(div);
-  }
+  });
   $('text').replaceChildren(...radky);
+  document.body.dataset.text = 'hotovo';
 }
 
 $('text').addEventListener('click', e => {
@@ -466,4 +429,5 @@ function ulozSoubor(m) {
   setTimeout(() => URL.revokeObjectURL(url), 60000);
 }
 
-window.addEventListener('resize', () => { tabulka.obnov(); if (zacatky) text.obnov(); });
+novaPrace(); // the module is ready by the time a report is chosen
+window.addEventListener('resize', () => { tabulka.obnov(); text.obnov(); });

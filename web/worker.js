@@ -3,10 +3,12 @@
 // their own names; the protocols and the output copy are written there and handed back.
 //
 // Messages from the page:
-//   {typ: 'kontrola', soubory: [File], bezVarovani}   check; rows, progress, then 'hotovo'
+//   {typ: 'kontrola', soubory: [File], bezVarovani}   check; rows, progress, 'hotovo', 'radky'
+//   {typ: 'text', od, po, dotaz}   lines od..po-1 (from 0) of the reports read as one stream
 //   {typ: 'soubor', format: 'htm'|'csv'|'txt'|'xml'|'kopie'}   one file to download
-// Messages to the page: 'nalezy' (rows), 'prubeh', 'hotovo', 'radky' (line starts),
-// 'soubor', 'chyba'.
+// Messages to the page: 'nalezy' (rows), 'prubeh', 'hotovo', 'radky' (the number of lines and
+// the first line of each report), 'text', 'soubor', 'chyba'. The reports stay here only: the
+// page asks for the lines it shows.
 'use strict';
 
 const VSTUP = '/vstup';     // the reports, and the folder the checks run in
@@ -18,7 +20,10 @@ const kodovani = new Map(); // character -> its Windows-1250 byte
 for (let b = 0; b < 256; ++b)
   kodovani.set(cp1250.decode(Uint8Array.of(b)), b);
 
-let modul = null;
+let obsahy = [];    // the reports' bytes
+let zacatky = null; // starts of their lines, read as one stream
+let modul = null; // the module, loaded as soon as the worker starts
+const nacitani = nactiModul().then(m => { modul = m; });
 let vstup = null; // {argument: bytes of the input argument, bezVarovani}
 let radky = [];   // rows not yet sent to the page
 let konzole = [];
@@ -121,8 +126,7 @@ function zacatkyRadek(obsahy) {
 
 async function kontrola(soubory, bezVarovani) {
   const zacatek = performance.now();
-  if (modul === null)
-    modul = await nactiModul();
+  await nacitani;
   for (const jmeno of modul.FS.readdir(VSTUP))
     if (jmeno !== '.' && jmeno !== '..')
       modul.FS.unlink(VSTUP + '/' + jmeno);
@@ -139,12 +143,11 @@ async function kontrola(soubory, bezVarovani) {
       videno.add(j);
     }
   }
-  const obsahy = [];
-  for (let i = 0; i < soubory.length; ++i) {
-    const b = new Uint8Array(await soubory[i].arrayBuffer());
-    obsahy.push(b);
-    modul.FS.writeFile(jmenoVeFS(jmena[i]), b, {canOwn: true});
-  }
+  obsahy = [], zacatky = null;
+  for (const f of soubory)
+    obsahy.push(new Uint8Array(await f.arrayBuffer()));
+  for (let i = 0; i < soubory.length; ++i)
+    modul.FS.writeFile(jmenoVeFS(jmena[i]), obsahy[i], {canOwn: true});
   let argument = jmena[0];
   if (soubory.length > 1) {
     const seznam = [];
@@ -163,8 +166,50 @@ async function kontrola(soubory, bezVarovani) {
     typ: 'hotovo', kod, celkem, konzole: textKonzole(),
     ms: {cteni: nacteno - zacatek, kontrola: hotovo - nacteno},
   });
-  const zacatky = zacatkyRadek(obsahy);
-  postMessage({typ: 'radky', zacatky}, [zacatky.buffer]);
+  zacatky = zacatkyRadek(obsahy);
+  let posun = 0;
+  const prvni = obsahy.map(b => { // the line that holds the first byte of each report
+    let lo = 0, hi = zacatky.length - 1;
+    while (lo < hi) {
+      const mid = (lo + hi + 1) >> 1;
+      if (zacatky[mid] <= posun) lo = mid; else hi = mid - 1;
+    }
+    posun += b.length;
+    return lo + 1;
+  });
+  postMessage({typ: 'radky', pocet: zacatky.length, prvni});
+}
+
+// Bytes from..to of the reports read as one stream.
+function usek(od, po) {
+  const kusy = [];
+  let posun = 0;
+  for (const b of obsahy) {
+    const a = Math.max(od - posun, 0), z = Math.min(po - posun, b.length);
+    if (a < z)
+      kusy.push(b.subarray(a, z));
+    posun += b.length;
+  }
+  if (kusy.length === 1)
+    return kusy[0];
+  const spolu = new Uint8Array(kusy.reduce((s, k) => s + k.length, 0));
+  let at = 0;
+  for (const k of kusy)
+    spolu.set(k, at), at += k.length;
+  return spolu;
+}
+
+// Lines od..po-1 as text, without their line ends (a long line is cut for the view).
+function text(od, po, dotaz) {
+  const celkem = obsahy.reduce((s, b) => s + b.length, 0), radky = [];
+  for (let k = od; k < Math.min(po, zacatky.length); ++k) {
+    const konec = k + 1 < zacatky.length ? zacatky[k + 1] - 1 : celkem;
+    let t = cp1250.decode(usek(zacatky[k], Math.min(konec, zacatky[k] + 4000)));
+    if (konec > zacatky[k] + 4000)
+      t += ' …';
+    radky.push(t.replace(/\r/g, ''));
+  }
+  postMessage({typ: 'text', od, radky, dotaz});
 }
 
 const PRIPONY = {htm: 'kufe.htm', csv: 'kufe.csv', txt: 'kufe.txt', xml: 'kufe.xml'};
@@ -187,6 +232,8 @@ onmessage = async e => {
   try {
     if (m.typ === 'kontrola')
       await kontrola(m.soubory, m.bezVarovani);
+    else if (m.typ === 'text')
+      text(m.od, m.po, m.dotaz);
     else if (m.typ === 'soubor')
       soubor(m.format);
   } catch (chyba) {

@@ -267,10 +267,8 @@ def large(page, binary, genkuf, tmp, data):
               const p = document.getElementById('prubeh').value;
               if (document.body.dataset.stav === 'kontrola' && p > 0 && p < 1) sonda.progress.push(p);
             }, 20);""")
-        calls = []
         start = time.monotonic()
-        state = chromium.choose(d, [report], 240,
-                                lambda: calls.append(d.execute_script("return sonda.ticks")))
+        state = chromium.choose(d, [report], 240)
         seconds = time.monotonic() - start
         probe = d.execute_script("return sonda")
         timing = d.execute_script("return window.ld952Cas")
@@ -285,12 +283,14 @@ def large(page, binary, genkuf, tmp, data):
         check(f"a 100 MB report is checked ({seconds:.1f} s in all, check "
               f"{timing and timing['kontrola'] / 1000:.1f} s)", bad)
         bad = []
-        if probe["late"] > 500:
+        # A check on the main thread would hold the timer for all of its seconds; a loaded
+        # machine delays it by a few hundred milliseconds at most.
+        if probe["late"] > 1000:
             bad.append(f"the main thread's timer was {probe['late']:.0f} ms late")
+        if probe["ticks"] < seconds * 10:
+            bad.append(f"the timer ran {probe['ticks']} times in {seconds:.1f} s")
         if len(set(probe["progress"])) < 2:
             bad.append(f"the progress bar took {len(set(probe['progress']))} values during the check")
-        if len(calls) > 2 and calls[-1] <= calls[0]:
-            bad.append("the page's timer stopped during the check")
         check(f"the page stays responsive (timer at most {probe['late']:.0f} ms late, "
               f"{len(set(probe['progress']))} progress steps)", bad)
 
