@@ -199,9 +199,9 @@ function konecSChybou(t) {
 function hotovo(m) {
   $('prubeh-obal').hidden = true;
   if (m.kod !== 0) {
-    // the checker's own words, as the console shows them, without the banner
-    konecSChybou(m.konzole.replace(/^\s*Program\s+\S+\s+kontola dat pro KUF\n/, '')
-                          .replace(/^ {79}\r/gm, '').trim());
+    // the checker's own words after the last progress line, without the banner
+    konecSChybou(m.konzole.slice(m.konzole.lastIndexOf('\r') + 1)
+                     .replace(/^\s*Program\s+\S+\s+kontola dat pro KUF\n/, '').replace(/\n+$/, ''));
     return;
   }
   const ms = performance.now() - zacatekKontroly;

@@ -26,7 +26,7 @@ let modul = null; // the module, loaded as soon as the worker starts
 const nacitani = nactiModul().then(m => { modul = m; });
 let vstup = null; // {argument: bytes of the input argument, bezVarovani}
 let radky = [];   // rows not yet sent to the page
-let konzole = [];
+let konzole = new Uint8Array(0); // the end of the console text: the reason of a failed check
 let celkem = null;
 let posledniPrubeh = 0;
 
@@ -61,7 +61,13 @@ async function nactiModul() {
     posliRadky();
     postMessage({typ: 'prubeh', precteno, velikost, zaznamu, radek});
   };
-  m.konzole = (p, n) => konzole.push(m.HEAPU8.slice(p, p + n));
+  m.konzole = (p, n) => { // the progress lines of a large report make megabytes: keep the end
+    const nova = new Uint8Array(Math.min(konzole.length + n, 4096));
+    const z = Math.min(n, nova.length), k = nova.length - z;
+    nova.set(konzole.subarray(konzole.length - k), 0);
+    nova.set(m.HEAPU8.subarray(p + n - z, p + n), k);
+    konzole = nova;
+  };
   m.celkem = (chyby, varovani, radku) => { celkem = {chyby, varovani, radku}; };
   m.FS.mkdir(VSTUP);
   m.FS.mkdir(VYSLEDKY);
@@ -89,7 +95,7 @@ function spust(argument, protokol, kopie, sRadky) {
     modul.HEAPU8[p + b.length] = 0;
     return p;
   });
-  konzole = [];
+  konzole = new Uint8Array(0);
   celkem = null;
   try {
     return modul._ld952_web_check(texty[0], texty[1], texty[2], vstup.bezVarovani ? 1 : 0,
@@ -100,11 +106,7 @@ function spust(argument, protokol, kopie, sRadky) {
 }
 
 function textKonzole() {
-  const n = konzole.reduce((s, b) => s + b.length, 0), vse = new Uint8Array(n);
-  let at = 0;
-  for (const b of konzole)
-    vse.set(b, at), at += b.length;
-  return cp1250.decode(vse);
+  return cp1250.decode(konzole);
 }
 
 // Starts of the lines of the reports read as one stream, as the checker counts them: a line

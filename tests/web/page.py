@@ -235,6 +235,14 @@ def small(page, binary, tmp):
             bad.append(f"the text view of the list names {n!r}, not {last} lines")
         check("two reports check as one list, as @list does", bad)
 
+        long_name = tmp / ("dlouhy-nazev-" + "x" * 44 + ".xml")  # 61 characters
+        shutil.copy(report, long_name)
+        state = chromium.choose(d, [long_name], 60)
+        said = d.execute_script("return document.getElementById('hlaseni').textContent")
+        check("a report the program refuses shows the program's reason",
+              [] if state == "chyba" and said == " Délka parametru vetsi nez 60  "
+              f"{long_name.name}\n Program ukoncen" else [f"state {state}, {said!r}"])
+
         urls, errors = requests(d)
         bad = [u for u in urls if not u.startswith(("file:", "data:", "blob:"))]
         if not any(u.startswith("file:") for u in urls):
