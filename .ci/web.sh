@@ -23,5 +23,5 @@ if [ ! -x "$binary" ] || [ ! -x "$genkuf" ]; then
   nice cmake --build --preset dev -j2 --target ld952 genkuf >/dev/null
 fi
 cmake --preset web >/dev/null
-nice cmake --build --preset web -j2 >/dev/null
+nice cmake --build --preset web -j2 --target ld952_page >/dev/null
 /usr/bin/python3 tests/web/page.py build/web/kontrola-kuf.html "$binary" --large "$genkuf"
