@@ -203,6 +203,8 @@ function usek(od, po) {
 
 // Lines od..po-1 as text, without their line ends (a long line is cut for the view).
 function text(od, po, dotaz) {
+  if (zacatky === null) // a new check has begun
+    return;
   const celkem = obsahy.reduce((s, b) => s + b.length, 0), radky = [];
   for (let k = od; k < Math.min(po, zacatky.length); ++k) {
     const konec = k + 1 < zacatky.length ? zacatky[k + 1] - 1 : celkem;
