@@ -11,7 +11,7 @@
 // page asks for the lines it shows.
 'use strict';
 
-const VSTUP = '/vstup';     // the reports, and the folder the checks run in
+const VSTUP = '/vstup';       // the reports, and the folder the checks run in
 const VYSLEDKY = '/vysledky'; // protocols and output copy
 const SEZNAM = '/seznam.txt'; // the list file when several reports are checked as one
 
@@ -20,15 +20,15 @@ const kodovani = new Map(); // character -> its Windows-1250 byte
 for (let b = 0; b < 256; ++b)
   kodovani.set(cp1250.decode(Uint8Array.of(b)), b);
 
-let obsahy = [];    // the reports' bytes
-let zacatky = null; // starts of their lines, read as one stream
-let modul = null; // the module, loaded as soon as the worker starts
-const nacitani = nactiModul().then(m => { modul = m; });
-let vstup = null; // {argument: bytes of the input argument, bezVarovani}
-let radky = [];   // rows not yet sent to the page
+let obsahy = [];                 // the reports' bytes
+let zacatky = null;              // starts of their lines, read as one stream
+let vstup = null;                // {argument: bytes of the input argument, bezVarovani}
+let radky = [];                  // rows not yet sent to the page
 let konzole = new Uint8Array(0); // the end of the console text: the reason of a failed check
-let celkem = null;
-let posledniPrubeh = 0;
+let celkem = null;               // totals of the last check
+let posledniPrubeh = 0;          // when the page was last told the progress
+let modul = null;                // the module, loaded as soon as the worker starts
+const nacitani = nactiModul().then(m => { modul = m; });
 
 function posliRadky() {
   if (radky.length > 0) {
