@@ -8,6 +8,7 @@
 
 #include "driver.hpp"
 #include "platform.hpp"
+#include "reader.hpp"
 
 namespace {
 
@@ -54,6 +55,19 @@ struct Listener {
   }
 };
 
+// Hands the reader's progress to the caller's callback.
+struct Progress {
+  ld952_progress_fn fn = nullptr;
+  void *context = nullptr;
+
+  static void tell(void *self) {
+    auto &p = *static_cast<Progress *>(self);
+    const reader::Prubeh &r = reader::st.prubeh;
+    ld952_progress now{r.precteno, r.velikost, r.zaznamu, reader::st.cislo_radky};
+    p.fn(&now, p.context);
+  }
+};
+
 int check(const std::string_view *memory, const ld952_options *o, ld952_totals *totals) {
   const ld952_options none{};
   if (o == nullptr)
@@ -77,6 +91,11 @@ int check(const std::string_view *memory, const ld952_options *o, ld952_totals *
   opt.bez_protokolu = o->protocol == nullptr;
   opt.posluchac = Listener::row;
   opt.posluchac_kontext = &listener;
+  Progress progress{o->on_progress, o->progress_context};
+  if (progress.fn != nullptr) {
+    opt.prubeh = Progress::tell;
+    opt.prubeh_kontext = &progress;
+  }
   CallbackSink console(o->on_console, o->console_context);
   driver::Totals sum;
   int code = driver::run(zadani, console, opt, &sum);

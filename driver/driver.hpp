@@ -23,6 +23,8 @@ struct Options {
   bool bez_protokolu = false;            // no protocol file; the rows reach only the listener
   report::Posluchac posluchac = nullptr; // told of every row written to the protocol
   void *posluchac_kontext = nullptr;
+  void (*prubeh)(void *kontext) = nullptr; // told after every piece of input read, and at the end
+  void *prubeh_kontext = nullptr;
 };
 
 // Ends a run with an exit code: 0 after the summary, 1 after the help text, 13 when fatal.

@@ -38,8 +38,18 @@ struct ld952_finding {
   struct ld952_text description;
 };
 
+/* How far a check has come: told now and then while the reports are read. */
+struct ld952_progress {
+  unsigned long long bytes_read;  /* bytes of the reports read so far */
+  unsigned long long bytes_total; /* sizes of the reports begun so far: the report's size, or
+                                     in list mode the sum over the listed reports opened yet */
+  long long records;              /* employee records checked so far */
+  long long line;                 /* the line being read, as the console's progress line */
+};
+
 typedef void (*ld952_finding_fn)(const struct ld952_finding *finding, void *context);
 typedef void (*ld952_output_fn)(const char *bytes, size_t size, void *context);
+typedef void (*ld952_progress_fn)(const struct ld952_progress *progress, void *context);
 
 /* What the command line gives (ld952 input protocol output_copy -w), as fields: every name is
  * used as it is, of any length, and nothing in it is read as a switch or a list mark (a
@@ -55,6 +65,9 @@ struct ld952_options {
   void *finding_context;
   ld952_output_fn on_console; /* receives the console text; NULL: it is dropped */
   void *console_context;
+  ld952_progress_fn on_progress; /* told after every piece of a report read and at the end of
+                                    a check that ran to its end; may be NULL */
+  void *progress_context;
 };
 
 struct ld952_totals {

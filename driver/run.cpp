@@ -293,6 +293,8 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
   report::st.konzole = &console;
   report::st.posluchac = options.posluchac;
   report::st.posluchac_kontext = options.posluchac_kontext;
+  reader::st.hlaseni = options.prubeh;
+  reader::st.hlaseni_kontext = options.prubeh_kontext;
   int code = 0;
   bool ve_smycce = false; // progress lines may stand on the console
   try {
@@ -305,6 +307,8 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
       reader::st.konec_vstupu = konec_vstupu;
       ve_smycce = true;
       hlavni_smycka();
+      if (options.prubeh != nullptr) // the last word on the progress: all input is read
+        options.prubeh(options.prubeh_kontext);
     } catch (const reader::ChybaCteni &) {
       // An input that fails while it is read ends the run like one that cannot be opened.
       nelze_otevrit(st.s_vstup, true, true);

@@ -22,6 +22,10 @@ using report::Pole;
 // Converts a value of element type `typ` ('R' allows one decimal point): an optional sign in
 // the first place, digits and points only. Returns 0 and the value, or 1 and 0 when refused.
 int StrToDbl(double &out, std::string_view text, char typ);
+// A decimal number (an optional "-", digits, at most one point, an optional exponent) as the
+// C library converts it in the C locale, whatever locale a host program has set. False when
+// the text is not such a number or lies beyond the range of a double.
+bool jstrtod(std::string_view s, double &out);
 // The text without its leading blanks (character 32 only).
 std::string_view jezltrim(std::string_view s);
 // 'A' when every character k of the start name equals character k + 1 of the end name.
@@ -43,19 +47,23 @@ public:
   static std::unique_ptr<Input> open(const std::string &path, std::size_t buffer_size);
   Input(std::FILE *f, std::size_t buffer_size) : f_(f), buf_(buffer_size ? buffer_size : 1) {}
   Input(std::string_view memory, std::size_t piece_size)
-      : pamet_(memory), kus_(piece_size ? piece_size : 1) {}
+      : pamet_(memory), kus_(piece_size ? piece_size : 1), velikost_(memory.size()) {}
   Input(const Input &) = delete;
   Input &operator=(const Input &) = delete;
   ~Input();
   // Reads the next piece into the buffer; an empty view at the end of the file. A read error
   // throws ChybaCteni.
   std::string_view fill();
+  std::uint64_t velikost() const { return velikost_; }
+  bool zacato() const { return zacato_; } // fill has been called
 
 private:
   std::FILE *f_ = nullptr;
   std::vector<char> buf_;
   std::string_view pamet_; // unread part of a document in memory
   std::size_t kus_ = 0;
+  std::uint64_t velikost_ = 0; // size of the file when it was opened, or of the memory
+  bool zacato_ = false;
 };
 
 // ---- Element state of the three sections ---------------------------------------------------
@@ -88,6 +96,14 @@ using KonecVstupu = bool (*)();
 // The check of one section, given the element name and its value.
 using Kontrola = int (*)(std::string_view elem, std::string_view obsah);
 
+// How far a run has read, for a caller that shows it; told after every piece of input.
+struct Prubeh {
+  std::uint64_t precteno = 0; // bytes read from the inputs of the run
+  std::uint64_t velikost = 0; // sizes of the inputs begun so far
+  std::int64_t zaznamu = 0;   // employee records ended
+};
+using HlaseniPrubehu = void (*)(void *kontext);
+
 struct State {
   // scanner
   std::int64_t cislo_radky = 1;       // input line being read, from 1
@@ -96,6 +112,9 @@ struct State {
   Input *insoub = nullptr;            // input being read
   KonecVstupu konec_vstupu = nullptr; // asked at the end of each input
   std::string_view okno;              // unread part of the input buffer
+  Prubeh prubeh;                      // progress of the run
+  HlaseniPrubehu hlaseni = nullptr;   // told of the progress; may be null
+  void *hlaseni_kontext = nullptr;
   // document state machine
   char rezim_zprac = 'Z';                                     // state of the main loop
   Pole<300> buf_element{"        inicializace buf_elementu"}; // scanner buffer

@@ -27,7 +27,9 @@ std::unique_ptr<Input> Input::open(const std::string &path, std::size_t buffer_s
     return nullptr;
   }
   std::setvbuf(f, nullptr, _IONBF, 0); // our own buffer is the only one
-  return std::make_unique<Input>(f, buffer_size);
+  auto in = std::make_unique<Input>(f, buffer_size);
+  in->velikost_ = static_cast<std::uint64_t>(info.st_size);
+  return in;
 }
 
 Input::~Input() {
@@ -39,11 +41,13 @@ std::string_view Input::fill() {
   if (f_ == nullptr) {
     std::string_view piece = pamet_.substr(0, kus_);
     pamet_.remove_prefix(piece.size());
+    zacato_ = true;
     return piece;
   }
   std::size_t n = std::fread(buf_.data(), 1, buf_.size(), f_);
   if (n == 0 && std::ferror(f_))
     throw ChybaCteni{};
+  zacato_ = true;
   return {buf_.data(), n};
 }
 
@@ -54,9 +58,15 @@ namespace {
 bool dalsi_kus() {
   for (;;) {
     if (st.insoub != nullptr) {
+      if (!st.insoub->zacato())
+        st.prubeh.velikost += st.insoub->velikost();
       st.okno = st.insoub->fill();
-      if (!st.okno.empty())
+      st.prubeh.precteno += st.okno.size();
+      if (!st.okno.empty()) {
+        if (st.hlaseni != nullptr)
+          st.hlaseni(st.hlaseni_kontext);
         return true;
+      }
     }
     if (st.konec_vstupu == nullptr || !st.konec_vstupu())
       return false;

@@ -1,7 +1,8 @@
 // Text and number helpers shared by the reader and the rules. Positions are 1-based.
 #include <charconv>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "reader.hpp"
@@ -51,10 +52,9 @@ int StrToDbl(double &out, std::string_view text, char typ) {
     return 0;
   }
   double v = 0;
-  auto [end, ec] = std::from_chars(cisla.data(), cisla.data() + cisla.size(), v);
-  if (ec != std::errc() || end != cisla.data() + cisla.size()) {
-    // Beyond the range of a double, without the locale of a host program: a number with a
-    // digit other than 0 before its point overflows to infinity, any other rounds to zero.
+  if (!jstrtod(cisla, v)) {
+    // Beyond the range of a double: a number with a digit other than 0 before its point
+    // overflows to infinity, any other rounds to zero.
     std::size_t cela = cisla.find('.');
     bool velke = cisla.substr(0, cela).find_first_of("123456789") != std::string_view::npos;
     v = velke ? HUGE_VAL : 0.0;
@@ -62,6 +62,16 @@ int StrToDbl(double &out, std::string_view text, char typ) {
   }
   out = v;
   return 0;
+}
+
+bool jstrtod(std::string_view s, double &out) {
+#if defined(__cpp_lib_to_chars)
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return ec == std::errc() && end == s.data() + s.size();
+#else // a C++ library without it (the browser's) has the C locale alone: its strtod serves
+  out = std::strtod(std::string(s).c_str(), nullptr);
+  return true;
+#endif
 }
 
 std::string_view jezltrim(std::string_view s) {

@@ -2,7 +2,6 @@
 // countries, regions, employment status, relationship type and education, the check digit of
 // an identification number and the salary tariffs. Each lookup reports its own finding.
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -89,7 +88,7 @@ std::uint32_t cislo_ico(std::string_view text) {
   if (cislo.front() == '+')
     cislo.remove_prefix(1);
   double v = 0;
-  if (std::from_chars(cislo.data(), cislo.data() + cislo.size(), v).ec != std::errc())
+  if (!reader::jstrtod(cislo, v))
     return 0;
   v = std::trunc(v);
   if (!std::isfinite(v) || v < 0 || v > 4294967295.0)

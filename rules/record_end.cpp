@@ -221,6 +221,7 @@ int zpracuj_NECk() {
   con.put(" zamestnavatel");
   report::put_right(con, report::st.telicokod, 11);
   con.put('\r');
+  ++reader::st.prubeh.zaznamu;
   reader::st.rezim_zprac = 'T';
   auto cur = reader::s_cislo_radky();
   for (std::size_t i = 0; i + 1 < tables::Ntab.size(); ++i)

@@ -1,7 +1,7 @@
 /* The library from C: the rows a callback receives are the rows of the protocol that the
  * same check writes, a check from memory finds the same, and the totals match the trailer;
- * names are taken as they are, list mode is a field, and running out of memory is a return
- * code.
+ * names are taken as they are, list mode is a field, running out of memory is a return
+ * code, and the progress callback ends at every byte and record of a list's reports.
  * Arguments: a report with findings, a folder for the files. */
 #include <stdio.h>
 #include <stdlib.h>
@@ -71,6 +71,30 @@ static void as_csv(const struct ld952_finding *f, void *context) {
 }
 
 static void to_text(const char *bytes, size_t size, void *context) { append(context, bytes, size); }
+
+/* The progress as last told, and whether it ever went backwards. */
+struct seen {
+  struct ld952_progress last;
+  int calls, backwards;
+};
+
+static void track(const struct ld952_progress *p, void *context) {
+  struct seen *s = context;
+  if (s->calls > 0 && (p->bytes_read < s->last.bytes_read || p->records < s->last.records ||
+                       p->line < s->last.line || p->bytes_total < s->last.bytes_total))
+    ++s->backwards;
+  if (p->bytes_read > p->bytes_total)
+    ++s->backwards;
+  s->last = *p;
+  ++s->calls;
+}
+
+static size_t count(const struct text *t, const char *word) {
+  size_t n = 0;
+  for (const char *at = t->data; (at = strstr(at, word)) != NULL; at += strlen(word))
+    ++n;
+  return n;
+}
 
 static struct text read_file(const char *path) {
   struct text t = {0};
@@ -291,6 +315,21 @@ int main(int argc, char **argv) {
 #ifndef NO_MEMORY_LIMIT
   out_of_memory(argv[2]);
 #endif
+
+  /* Progress over a list that names the report twice: every byte and record of both. */
+  FILE *copy = chdir(argv[2]) == 0 ? fopen("r.xml", "wb") : NULL;
+  EXPECT(copy != NULL && fwrite(report.data, 1, report.size, copy) == report.size);
+  if (copy != NULL)
+    fclose(copy);
+  const char list[] = "r.xml\nr.xml\n";
+  struct seen seen = {0};
+  struct ld952_options l = {
+      .input = "list.txt", .list = 1, .on_progress = track, .progress_context = &seen};
+  EXPECT(ld952_check_buffer(list, sizeof list - 1, &l, NULL) == 0);
+  EXPECT(seen.calls >= 2 && seen.backwards == 0);
+  EXPECT(seen.last.bytes_read == 2 * report.size && seen.last.bytes_total == 2 * report.size);
+  EXPECT(seen.last.records == (long long)(2 * count(&report, "</zamestnanec>")));
+  EXPECT(seen.last.line >= (long long)(2 * count(&report, "\n")));
 
   struct text *all[] = {&rows, &console, &expected, &written, &errors_only, &report, &rows2, &said};
   for (size_t i = 0; i < sizeof all / sizeof all[0]; ++i)

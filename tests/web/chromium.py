@@ -1,0 +1,63 @@
+"""Headless Chromium driven by selenium (Debian's chromium, chromium-driver and
+python3-selenium, for /usr/bin/python3), with a fresh profile, a download folder and the
+performance log that lists every request the page makes; and the page's own steps: choose
+reports and wait for the check."""
+import contextlib
+import shutil
+import tempfile
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+
+FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--window-size=1400,1000"]
+
+
+@contextlib.contextmanager
+def browser(downloads):
+    """A Chromium session that saves downloads in `downloads`."""
+    profile = tempfile.mkdtemp(prefix="ld952-web-")
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in FLAGS + [f"--user-data-dir={profile}"]:
+        options.add_argument(flag)
+    options.set_capability("goog:loggingPrefs", {"performance": "ALL", "browser": "ALL"})
+    driver = webdriver.Chrome(service=Service(executable_path="/usr/bin/chromedriver"),
+                              options=options)
+    try:
+        driver.set_script_timeout(30)
+        driver.execute_cdp_cmd("Page.setDownloadBehavior",
+                               {"behavior": "allow", "downloadPath": str(downloads)})
+        yield driver
+    finally:
+        driver.quit()
+        shutil.rmtree(profile, ignore_errors=True)
+
+
+def state(driver):
+    return driver.execute_script("return document.body.dataset.stav")
+
+
+def choose(driver, paths, timeout, during=None):
+    """Chooses the reports and waits for the check (see wait)."""
+    driver.execute_script("document.getElementById('soubory').value = ''")
+    driver.find_element(By.ID, "soubory").send_keys("\n".join(str(p) for p in paths))
+    return wait(driver, timeout, during)
+
+
+def wait(driver, timeout, during=None):
+    """Waits until the check and the text view are done; `during` is called about every 0.2 s
+    meanwhile. Returns the page's final state ('hotovo' or 'chyba')."""
+    end = time.monotonic() + timeout
+    s = ""
+    while time.monotonic() < end:
+        s = driver.execute_script("return document.body.dataset.stav + '/' + document.body.dataset.text")
+        if s == "hotovo/hotovo" or s.startswith("chyba"):
+            return s.split("/")[0]
+        if during:
+            during()
+        time.sleep(0.2)
+    raise RuntimeError(f"the check did not end in {timeout} s (state {s})")
