@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "cp1250.hpp"
 #include "internal.hpp"
 #include "platform.hpp"
 #include "rules.hpp"
@@ -151,46 +150,6 @@ std::string razitko() {
   return buf;
 }
 
-void hlavicka(const std::string &stamp) {
-  report::Sink &out = *st.errsoub;
-  switch (report::st.sw_err) {
-  case report::kHtml:
-    out.put("<html>\n<head>\n");
-    out.put("<META http-equiv=\"Content-Type\" content=\"text/html; charset=Windows-1250\">\n");
-    out.put("<title>KUF - vysledky kontroly dat</title>\n</head>\n<body>\n");
-    out.put("<table cellspacing=\"0\" cellpadding=\"2\" border=\"1\" width=100% >\n");
-    out.put("<tr bgcolor=\"lightblue\" valign=\"left\">\n");
-    out.put("<th width=15%> "), out.put("Datum a čas: "_cp);
-    out.put(" </th><th width=20%> "), out.put(stamp);
-    out.put(" </th><th width=12%> "), out.put("Soubor: ");
-    out.put(" </th><th width=38%> "), report::put_markup_text(out, st.s_vstup);
-    out.put(" </th><th width=15%>&nbsp"), out.put(kProgram), out.put(" </th>\n");
-    out.put("</table>\n");
-    out.put("<table cellspacing=\"0\" cellpadding=\"2\" border=\"1\">\n");
-    out.put("<tr bgcolor=\"lightblue\">\n");
-    out.put("<th>Řádek<th>Chyba</th><th>Zaměstnavatel</th><th>Zaměstnanec</th><th>Prvek</th>"
-            "<th>Hodnota</th><th>Očekáváno</th><th>Popis</th>\n"_cp);
-    out.put("</tr>\n");
-    break;
-  case report::kCsv:
-    out.put("Radek;Chyba;Zamestnavatel;Zamestnanec;Prvek;Hodnota;Ocekavano;Popis\n");
-    break;
-  case report::kText:
-    out.put(" "), out.put("Datum a čas: "_cp), out.put("  "), out.put(stamp), out.put("  ");
-    out.put("Soubor: "), out.put("  "), out.put(st.s_vstup), out.put(" \n");
-    out.put("C.radku  Chyba   ICO/Kod Zamestnanec  Prvek      Hodnota Ocekavano   Popis\n\n");
-    break;
-  case report::kXml:
-    out.put("<?xml version = \"1.0\" encoding = \"Windows-1250\"?>");
-    out.put("<KUF_chyby>\n");
-    out.put("<DatumCas>"), out.put(stamp), out.put("</DatumCas>\n");
-    out.put("<Soubor>"), report::put_markup_text(out, st.s_vstup), out.put("</Soubor>\n");
-    break;
-  default:
-    break;
-  }
-}
-
 // The state loop. The end of input runs the summary inside a handler (through konec_vstupu);
 // the handler then leaves state W, which ends the loop.
 void hlavni_smycka() {
@@ -263,7 +222,7 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
       report::st.sw_err = format_protokolu(st.s_chyby);
       zkontroluj_prepis();
       otevri_soubory();
-      hlavicka(razitko());
+      report::pis_hlavicku(st.s_vstup, razitko(), kProgram);
       reader::st.konec_vstupu = konec_vstupu;
       ve_smycce = true;
       hlavni_smycka();
