@@ -1,7 +1,7 @@
 // The command line: up to three positional arguments (input, protocol, output copy), the
 // switches -w and -h in any position, the help text, and the protocol format by extension.
 #include "cp1250.hpp"
-#include "internal.hpp"
+#include "run_state.hpp"
 
 namespace driver {
 

@@ -1,7 +1,7 @@
 // The end of input: in list mode the next listed document continues the stream; otherwise
 // the run summary reports what only the end can show (ES306, ES308), writes the per-code
 // summary, the totals and the trailer, closes the files and prints the totals.
-#include "internal.hpp"
+#include "run_state.hpp"
 
 namespace driver {
 

@@ -7,59 +7,13 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "internal.hpp"
 #include "platform.hpp"
 #include "rules.hpp"
+#include "run_state.hpp"
 
 namespace driver {
 
 State st;
-
-std::unique_ptr<Seznam> Seznam::open(const std::string &path, bool &velky) {
-  std::FILE *f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr)
-    return nullptr;
-  struct stat info {};
-  std::string text;
-  bool good = fstat(fileno(f), &info) == 0 && !S_ISDIR(info.st_mode);
-  char chunk[1 << 16];
-  for (std::size_t n; good && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) {
-    velky = text.size() + n > kMaxSeznam; // an endless or huge list is refused, not read
-    good = !velky;
-    if (good)
-      text.append(chunk, n);
-  }
-  good = good && !std::ferror(f);
-  std::fclose(f);
-  return good ? std::make_unique<Seznam>(std::move(text)) : nullptr;
-}
-
-std::unique_ptr<Seznam> Seznam::z_pameti(std::string_view text, bool &velky) {
-  velky = text.size() > kMaxSeznam;
-  return velky ? nullptr : std::make_unique<Seznam>(std::string(text));
-}
-
-bool Seznam::dalsi(std::string &word) {
-  auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-  while (pos_ < text_.size() && blank(text_[pos_]))
-    ++pos_;
-  if (pos_ == text_.size())
-    return false;
-  std::size_t from = pos_;
-  while (pos_ < text_.size() && !blank(text_[pos_]))
-    ++pos_;
-  std::size_t end = text_.find('\0', from);
-  word.assign(text_, from, std::min(end, pos_) - from);
-  return true;
-}
-
-std::vector<std::string> Seznam::nahled() const {
-  Seznam copy = *this;
-  std::vector<std::string> words;
-  for (std::string w; copy.dalsi(w);)
-    words.push_back(w);
-  return words;
-}
 
 namespace {
 

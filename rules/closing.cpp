@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 

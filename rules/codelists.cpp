@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 

@@ -3,7 +3,7 @@
 // that fails its length or conversion stops here; one that fails only its range goes on to
 // the rules particular to the element.
 #include "cp1250.hpp"
-#include "internal.hpp"
+#include "record_store.hpp"
 #include "rules.hpp"
 
 namespace rules {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 

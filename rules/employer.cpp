@@ -4,7 +4,7 @@
 // against the reported totals.
 #include <algorithm>
 
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 

@@ -3,7 +3,7 @@
 // days, age), and the record's share of the employer's running sums.
 #include <cmath>
 
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 

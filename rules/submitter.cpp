@@ -1,6 +1,6 @@
 // The rules of the submitter: its identification number by check digit and in the list of
 // submitters, the form of its e-mail address, and the form and calendar of the creation time.
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 
