@@ -30,10 +30,11 @@ struct Stop {
   int code;
 };
 
-// The findings of a run by weight, suppressed warnings included.
+// The findings of a run by weight, suppressed warnings included, and the rows per code.
 struct Totals {
   std::int64_t e = 0;
   std::int64_t w = 0;
+  report::Pocty kody{}; // rows written per row of the error catalogue
 };
 
 // Runs the checker with the command line `argv` (argv[0] is the program) and returns the

@@ -6,57 +6,52 @@
 namespace driver {
 
 bool konec_vstupu() {
-  if (st.ukonceno) // the summary is written; nothing more is read
+  if (st().ukonceno) // the summary is written; nothing more is read
     return false;
-  if (st.sw_muf == 'N') {
+  if (st().sw_muf == 'N') {
     zpracuj_KONp();
     return false;
   }
-  reader::st.insoub = nullptr;
-  st.insoub.reset();
-  st.s_vstup = "...";
+  reader::st().insoub.reset();
+  st().s_vstup = "...";
   std::string word;
-  if (st.linsoub->dalsi(word))
-    st.s_vstup = word;
-  if (st.s_vstup == "...") {
-    st.linsoub.reset();
+  if (st().linsoub->dalsi(word))
+    st().s_vstup = word;
+  if (st().s_vstup == "...") {
+    st().linsoub.reset();
     zpracuj_KONp();
     return false;
   }
-  if (st.s_vstup.size() > st.max_jmeno)
-    dlouhy_parametr(st.s_vstup, true, true);
-  st.insoub = reader::Input::open(st.s_vstup, st.opt.read_buffer);
-  if (!st.insoub)
-    nelze_otevrit(st.s_vstup, true, true);
-  reader::st.insoub = st.insoub.get();
+  if (st().s_vstup.size() > st().max_jmeno)
+    dlouhy_parametr(st().s_vstup, true, true);
+  reader::st().insoub = reader::Input::open(st().s_vstup, st().opt.read_buffer);
+  if (!reader::st().insoub)
+    nelze_otevrit(st().s_vstup, true, true);
   return true;
 }
 
 void zpracuj_KONp() {
-  reader::st.rezim_zprac = 'K';
-  st.ukonceno = true;
+  reader::st().rezim_zprac = 'K';
+  st().ukonceno = true;
   auto radka = reader::s_cislo_radky();
-  if (reader::st.sw_prvniKUF == 'A')
+  if (reader::st().sw_prvniKUF == 'A')
     report::zpracuj_chybu(radka, "ES306", "   ", "   ", "   ");
-  if (reader::st.sw_bylTEL == 'N')
+  if (reader::st().sw_bylTEL == 'N')
     report::zpracuj_chybu(radka, "ES308", "   ", "   ", "   ");
   report::pis_zaver();
-  std::int64_t e = report::st.sumchybE, w = report::st.sumchybW;
-  reader::st.insoub = nullptr;
-  st.insoub.reset();
+  std::int64_t e = report::st().sumchybE, w = report::st().sumchybW;
+  reader::st().insoub.reset();
   // A file that could not be written in full ends the run as a failure, not normally.
   const std::string *nezapsan = nullptr;
-  if (st.outsoub) {
-    st.outsoub->put("</KUF>\n");
-    reader::st.outsoub = nullptr;
-    reader::st.sw_vystup = 'N';
-    if (!st.outsoub->close())
-      nezapsan = &st.s_vystup;
+  if (auto &kopie = reader::st().outsoub) {
+    kopie->put("</KUF>\n");
+    reader::st().sw_vystup = 'N';
+    if (!kopie->close())
+      nezapsan = &st().s_vystup;
   }
-  report::st.errsoub = nullptr;
-  if (!st.errsoub->close() && nezapsan == nullptr)
-    nezapsan = &st.s_chyby;
-  report::Sink &con = *st.konzole;
+  if (!report::st().errsoub->close() && nezapsan == nullptr)
+    nezapsan = &st().s_chyby;
+  report::Sink &con = *report::st().konzole;
   if (nezapsan != nullptr) {
     con.put(" Nelze zapsat soubor  "), con.put(*nezapsan), con.put("\n Program ukoncen\n");
     throw Stop{13};

@@ -13,23 +13,21 @@
 
 namespace driver {
 
-State st;
-
 namespace {
 
 // Refuses, before anything is created, a protocol or output copy that is the same file as an
 // input of the run (the list file and every name in it) or as each other.
 void zkontroluj_prepis() {
-  std::vector<std::string> vstupy = {st.s_vstup}; // as typed: the input of an empty list
-  if (st.seznam) {
-    vstupy.push_back(st.s_vstsez);
+  std::vector<std::string> vstupy = {st().s_vstup}; // as typed: the input of an empty list
+  if (st().seznam) {
+    vstupy.push_back(st().s_vstsez);
     bool velky = false;
-    st.linsoub = st.opt.dokument ? Seznam::z_pameti(*st.opt.dokument, velky)
-                                 : Seznam::open(st.s_vstsez, velky); // kept for the run
+    st().linsoub = st().opt.dokument ? Seznam::z_pameti(*st().opt.dokument, velky)
+                                     : Seznam::open(st().s_vstsez, velky); // kept for the run
     if (velky)
-      nelze_otevrit(st.s_vstsez, false);
-    if (st.linsoub) {
-      auto words = st.linsoub->nahled();
+      nelze_otevrit(st().s_vstsez, false);
+    if (st().linsoub) {
+      auto words = st().linsoub->nahled();
       for (std::size_t i = 0; i < words.size() && (i == 0 || words[i] != "..."); ++i)
         vstupy.push_back(words[i]);
     }
@@ -37,64 +35,61 @@ void zkontroluj_prepis() {
   std::vector<Identita> ids;
   for (const auto &v : vstupy)
     ids.push_back(identita(v));
-  if (!st.opt.bez_protokolu) {
-    Identita protokol = identita(st.s_chyby);
+  if (!st().opt.bez_protokolu) {
+    Identita protokol = identita(st().s_chyby);
     for (const auto &id : ids)
       if (id == protokol)
-        nelze_otevrit(st.s_chyby, false);
+        nelze_otevrit(st().s_chyby, false);
     ids.push_back(protokol);
   }
-  if (st.s_vystup == "...")
+  if (st().s_vystup == "...")
     return;
-  Identita kopie = identita(st.s_vystup);
+  Identita kopie = identita(st().s_vystup);
   for (const auto &id : ids)
     if (id == kopie)
-      nelze_otevrit(st.s_vystup, false);
+      nelze_otevrit(st().s_vystup, false);
 }
 
 void otevri_soubory() {
-  if (st.opt.bez_protokolu)
-    st.errsoub = std::make_unique<report::DiscardSink>();
+  if (st().opt.bez_protokolu)
+    report::st().errsoub = std::make_unique<report::DiscardSink>();
   else
-    st.errsoub = report::FileSink::create(st.s_chyby);
-  if (!st.errsoub)
-    nelze_otevrit(st.s_chyby, false);
-  report::st.errsoub = st.errsoub.get();
-  if (st.s_vystup != "...") {
-    st.outsoub = report::FileSink::create(st.s_vystup);
-    if (!st.outsoub)
-      nelze_otevrit(st.s_vystup, true);
-    reader::st.outsoub = st.outsoub.get();
-    reader::st.sw_vystup = 'A';
+    report::st().errsoub = report::FileSink::create(st().s_chyby);
+  if (!report::st().errsoub)
+    nelze_otevrit(st().s_chyby, false);
+  if (st().s_vystup != "...") {
+    reader::st().outsoub = report::FileSink::create(st().s_vystup);
+    if (!reader::st().outsoub)
+      nelze_otevrit(st().s_vystup, true);
+    reader::st().sw_vystup = 'A';
   }
-  if (st.seznam) {
+  if (st().seznam) {
     bool velky = false;
-    if (!st.linsoub)
-      st.linsoub = Seznam::open(st.s_vstsez, velky);
-    if (!st.linsoub)
-      nelze_otevrit(st.s_vstsez, true);
-    st.sw_muf = 'A';
+    if (!st().linsoub)
+      st().linsoub = Seznam::open(st().s_vstsez, velky);
+    if (!st().linsoub)
+      nelze_otevrit(st().s_vstsez, true);
+    st().sw_muf = 'A';
     std::string word;
-    if (st.linsoub->dalsi(word)) {
-      if (word.size() > st.max_jmeno)
+    if (st().linsoub->dalsi(word)) {
+      if (word.size() > st().max_jmeno)
         dlouhy_parametr(word, true, false);
-      st.s_vstup = word;
+      st().s_vstup = word;
     }
   }
-  if (st.opt.dokument && st.sw_muf == 'N')
-    st.insoub = std::make_unique<reader::Input>(*st.opt.dokument, st.opt.read_buffer);
+  if (st().opt.dokument && st().sw_muf == 'N')
+    reader::st().insoub = std::make_unique<reader::Input>(*st().opt.dokument, st().opt.read_buffer);
   else
-    st.insoub = reader::Input::open(st.s_vstup, st.opt.read_buffer);
-  if (!st.insoub)
-    nelze_otevrit(st.s_vstup, true);
-  reader::st.insoub = st.insoub.get();
+    reader::st().insoub = reader::Input::open(st().s_vstup, st().opt.read_buffer);
+  if (!reader::st().insoub)
+    nelze_otevrit(st().s_vstup, true);
 }
 
 // "dd/mm/20yy  hh:mm:ss"
 std::string razitko() {
   std::tm t{};
-  if (st.opt.stamp) {
-    t = *st.opt.stamp;
+  if (st().opt.stamp) {
+    t = *st().opt.stamp;
   } else {
     t = mistni_cas(std::time(nullptr));
   }
@@ -108,7 +103,7 @@ std::string razitko() {
 // the handler then leaves state W, which ends the loop.
 void hlavni_smycka() {
   for (;;) {
-    switch (reader::st.rezim_zprac) {
+    switch (reader::st().rezim_zprac) {
     case 'Z':
       reader::zpracuj_ZACp();
       break;
@@ -143,7 +138,7 @@ void hlavni_smycka() {
       rules::zpracuj_NECk();
       break;
     default: // 'W' after the final end of input ('K' is passed inside it)
-      if (!st.ukonceno)
+      if (!st().ukonceno)
         zpracuj_KONp();
       return;
     }
@@ -158,31 +153,28 @@ namespace {
 // then the files, the header and the state loop.
 template <class Zadej>
 int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *totals) {
-  report::reset();
-  reader::reset();
-  rules::reset();
-  st = State{};
-  st.opt = options;
-  st.konzole = &console;
-  report::st.konzole = &console;
-  report::st.posluchac = options.posluchac;
-  report::st.posluchac_kontext = options.posluchac_kontext;
+  auto kontrola = std::make_unique<Kontrola>();
+  Aktivni aktivni(*kontrola);
+  st().opt = options;
+  report::st().konzole = &console;
+  report::st().posluchac = options.posluchac;
+  report::st().posluchac_kontext = options.posluchac_kontext;
   int code = 0;
   bool ve_smycce = false; // progress lines may stand on the console
   try {
     try {
       console.put("\nProgram  "), console.put(kProgram), console.put("  kontola dat pro KUF\n");
       zadej();
-      report::st.sw_err = format_protokolu(st.s_chyby);
+      report::st().sw_err = format_protokolu(st().s_chyby);
       zkontroluj_prepis();
       otevri_soubory();
-      report::pis_hlavicku(st.s_vstup, razitko(), kProgram);
-      reader::st.konec_vstupu = konec_vstupu;
+      report::pis_hlavicku(st().s_vstup, razitko(), kProgram);
+      reader::st().konec_vstupu = konec_vstupu;
       ve_smycce = true;
       hlavni_smycka();
     } catch (const reader::ChybaCteni &) {
       // An input that fails while it is read ends the run like one that cannot be opened.
-      nelze_otevrit(st.s_vstup, true, true);
+      nelze_otevrit(st().s_vstup, true, true);
     } catch (const std::bad_alloc &) {
       rules::uvolni(); // the record store, so that the message can be written
       nedostatek_pameti(ve_smycce);
@@ -190,16 +182,11 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
   } catch (const Stop &stop) {
     code = stop.code;
   }
+  if (totals != nullptr)
+    *totals = {report::st().sumchybE, report::st().sumchybW, report::st().EtabNum};
   // Whatever is still open is closed here: after a fatal condition the protocol and the
   // output copy keep what was written before it.
-  report::st.errsoub = nullptr;
-  report::st.posluchac = nullptr;
-  reader::st.outsoub = nullptr;
-  reader::st.insoub = nullptr;
-  st = State{};
-  rules::uvolni();
-  if (totals != nullptr)
-    *totals = {report::st.sumchybE, report::st.sumchybW};
+  kontrola.reset();
   console.flush();
   return code;
 }
@@ -210,9 +197,9 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
         Totals *totals) {
   auto zadej = [&] {
     zpracuj_argumenty(argc, argv);
-    if (st.s_vstup.substr(0, 1) == "@") {
-      st.seznam = true;
-      st.s_vstsez = st.s_vstup.substr(1);
+    if (st().s_vstup.substr(0, 1) == "@") {
+      st().seznam = true;
+      st().s_vstsez = st().s_vstup.substr(1);
     }
   };
   return proved(zadej, console, options, totals);
@@ -220,17 +207,17 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
 
 int run(const Zadani &zadani, report::Sink &console, const Options &options, Totals *totals) {
   auto zadej = [&] {
-    st.max_jmeno = std::string::npos;
-    st.s_vstup = zadani.vstup;
+    st().max_jmeno = std::string::npos;
+    st().s_vstup = zadani.vstup;
     if (zadani.seznam) {
-      st.seznam = true;
-      st.s_vstsez = zadani.vstup;
-      st.s_vstup = "@" + zadani.vstup; // the input of an empty list, as the command line has it
+      st().seznam = true;
+      st().s_vstsez = zadani.vstup;
+      st().s_vstup = "@" + zadani.vstup; // the input of an empty list, as the command line has it
     }
-    st.s_chyby = zadani.chyby;
+    st().s_chyby = zadani.chyby;
     if (zadani.vystup)
-      st.s_vystup = *zadani.vystup;
-    report::st.sw_nepisW = zadani.bez_varovani ? 'A' : 'N';
+      st().s_vystup = *zadani.vystup;
+    report::st().sw_nepisW = zadani.bez_varovani ? 'A' : 'N';
   };
   return proved(zadej, console, options, totals);
 }

@@ -93,29 +93,32 @@ struct State {
   std::int64_t cislo_radky = 1;       // input line being read, from 1
   char je_OTVZAV = 'N';               // 'A': the "<" of the next tag is already consumed
   char je_ZAVZAV = 'N';               // 'A': the ">" of the current tag is already consumed
-  Input *insoub = nullptr;            // input being read
+  std::unique_ptr<Input> insoub;      // input being read
   KonecVstupu konec_vstupu = nullptr; // asked at the end of each input
   std::string_view okno;              // unread part of the input buffer
   // document state machine
   char rezim_zprac = 'Z';                                     // state of the main loop
   Pole<300> buf_element{"        inicializace buf_elementu"}; // scanner buffer
-  Pole<51> akt_elem;               // current element name (50 characters and "/")
-  Pole<300> akt_obsah;             // its content without leading blanks
-  char sw_prvniKUF = 'A';          // 'N' once the root end tag was handled
-  char sw_bylTEL = '\0';           // 'N' from the root start tag, 'A' from an employer on
-  char sw_bylNEC = '\0';           // 'A' once the current employer has a record
-  report::Sink *outsoub = nullptr; // output copy, written while sw_vystup is 'A'
+  Pole<51> akt_elem;                     // current element name (50 characters and "/")
+  Pole<300> akt_obsah;                   // its content without leading blanks
+  char sw_prvniKUF = 'A';                // 'N' once the root end tag was handled
+  char sw_bylTEL = '\0';                 // 'N' from the root start tag, 'A' from an employer on
+  char sw_bylNEC = '\0';                 // 'A' once the current employer has a record
+  std::unique_ptr<report::Sink> outsoub; // output copy, written while sw_vystup is 'A'
   char sw_vystup = 'N';
   // element state of the submitter, employer and employee sections
   Sekce<tables::Ptab.size()> P;
   Sekce<tables::Ttab.size()> T;
   Sekce<tables::Ntab.size()> N;
 };
-extern State st;
-void reset();
+// The reader's part of the check that this thread runs (see driver::Kontrola).
+namespace detail {
+inline thread_local State *aktivni = nullptr;
+}
+inline State &st() { return *detail::aktivni; }
 
 // The current line as text, the line column of most error rows.
-inline report::Text s_cislo_radky() { return report::Text(st.cislo_radky); }
+inline report::Text s_cislo_radky() { return report::Text(st().cislo_radky); }
 
 int dej_element(Pole<300> &buf);
 int dej_zbytek_elementu(Pole<300> &buf, char rezim);

@@ -5,10 +5,6 @@
 
 namespace report {
 
-State st;
-
-void reset() { st = State{}; }
-
 const Format &format(char sw_err) {
   switch (sw_err) {
   case kCsv:
@@ -23,14 +19,14 @@ const Format &format(char sw_err) {
 }
 
 void pis_hlavicku(std::string_view vstup, std::string_view razitko, std::string_view program) {
-  format(st.sw_err).pis_hlavicku(*st.errsoub, {vstup, razitko, program});
+  format(st().sw_err).pis_hlavicku(*st().errsoub, {vstup, razitko, program});
 }
 
 void pis_zaver() {
-  const Format &f = format(st.sw_err);
+  const Format &f = format(st().sw_err);
   if (f.pis_souhrn != nullptr)
-    f.pis_souhrn(*st.errsoub, st.EtabNum);
-  f.pis_celkem(*st.errsoub, st.sumchybE, st.sumchybW);
+    f.pis_souhrn(*st().errsoub, st().EtabNum);
+  f.pis_celkem(*st().errsoub, st().sumchybE, st().sumchybW);
 }
 
 int zpracuj_chybu(std::string_view line, std::string_view code, std::string_view elem,
@@ -38,23 +34,23 @@ int zpracuj_chybu(std::string_view line, std::string_view code, std::string_view
   std::string_view cek = expected.substr(0, 60);
   char weight = code.empty() ? '\0' : code[0];
   if (weight == 'W')
-    ++st.sumchybW;
+    ++st().sumchybW;
   else if (weight == 'E')
-    ++st.sumchybE;
-  if (weight == 'W' && st.sw_nepisW == 'A')
+    ++st().sumchybE;
+  if (weight == 'W' && st().sw_nepisW == 'A')
     return 0;
   const tables::Chyba *row = tables::najdi_chybu(code);
   if (row != nullptr)
-    ++st.EtabNum[static_cast<std::size_t>(row - tables::Etab.data())];
+    ++st().EtabNum[static_cast<std::size_t>(row - tables::Etab.data())];
   else
     row = &tables::Etab.back();
   if (cek.substr(0, 1) == "?")
     cek = row->cek;
-  const Nalez radek = {line, code, st.telicokod, st.identnec, elem, value, cek, row->txt};
-  if (st.errsoub != nullptr)
-    format(st.sw_err).pis_radek(*st.errsoub, radek);
-  if (st.posluchac != nullptr)
-    st.posluchac(radek, st.posluchac_kontext);
+  const Nalez radek = {line, code, st().telicokod, st().identnec, elem, value, cek, row->txt};
+  if (st().errsoub != nullptr)
+    format(st().sw_err).pis_radek(*st().errsoub, radek);
+  if (st().posluchac != nullptr)
+    st().posluchac(radek, st().posluchac_kontext);
   return 1;
 }
 

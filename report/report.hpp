@@ -190,8 +190,8 @@ using Pocty = std::array<std::int64_t, tables::Etab.size()>;
 struct State {
   char sw_err = kHtml;           // protocol format
   char sw_nepisW = 'N';          // 'A' after -w: rows of weight W are counted, not written
-  Sink *errsoub = nullptr;       // the protocol file
-  Sink *konzole = nullptr;       // the console (standard output)
+  std::unique_ptr<Sink> errsoub; // the protocol file
+  Sink *konzole = nullptr;       // the console, the caller's
   std::int64_t sumchybE = 0;     // findings of weight E
   std::int64_t sumchybW = 0;     // findings of weight W, suppressed ones included
   Pocty EtabNum{};               // rows written per catalogue row
@@ -200,8 +200,12 @@ struct State {
   Posluchac posluchac = nullptr; // told of every row written to the protocol
   void *posluchac_kontext = nullptr;
 };
-extern State st;
-void reset();
+
+// The report's part of the check that this thread runs (see driver::Kontrola).
+namespace detail {
+inline thread_local State *aktivni = nullptr;
+}
+inline State &st() { return *detail::aktivni; }
 
 // Reports one finding: line text, code, element, value, expected text ("?" asks for the
 // catalogue's). Returns 0 when the row was suppressed by -w, else 1.

@@ -98,21 +98,22 @@ std::uint32_t cislo_ico(std::string_view text) {
 }
 
 int cis_predkladatelu(std::string_view text) {
-  st.l_predkladatel = cislo_ico(text);
-  if (reader::st.P.Esw[tables::p::ICOpredkladatele] == 'E')
+  st().l_predkladatel = cislo_ico(text);
+  if (reader::st().P.Esw[tables::p::ICOpredkladatele] == 'E')
     return 1;
   const auto &list = tables::TcisPredkladatele;
-  if (std::binary_search(list.begin(), list.end(), st.l_predkladatel))
+  if (std::binary_search(list.begin(), list.end(), st().l_predkladatel))
     return 0;
-  zpracuj_chybu(s_cislo_radky(), "ER202", "ICOpredkladatele", osm_cislic(st.l_predkladatel), "   ");
+  zpracuj_chybu(s_cislo_radky(), "ER202", "ICOpredkladatele", osm_cislic(st().l_predkladatel),
+                "   ");
   return 1;
 }
 
 int cis_poskytovatelu(std::string_view text) {
   std::uint32_t ico = cislo_ico(text);
-  if (reader::st.T.Esw[tables::t::AA0017] == 'E')
+  if (reader::st().T.Esw[tables::t::AA0017] == 'E')
     return 1;
-  auto line = reader::radek(reader::st.T.Lin[tables::t::AA0017]);
+  auto line = reader::radek(reader::st().T.Lin[tables::t::AA0017]);
   const auto &list = tables::TcisPoskytovatele;
   auto it = std::lower_bound(list.begin(), list.end(), ico);
   if (it == list.end() || *it != ico) {
@@ -120,8 +121,8 @@ int cis_poskytovatelu(std::string_view text) {
     return 1;
   }
   std::uint32_t jeho = tables::TcisPoskPredkladatel[static_cast<std::size_t>(it - list.begin())];
-  if (jeho != st.l_predkladatel)
-    zpracuj_chybu(line, "WR204", "ICOpredkladatele", osm_cislic(st.l_predkladatel),
+  if (jeho != st().l_predkladatel)
+    zpracuj_chybu(line, "WR204", "ICOpredkladatele", osm_cislic(st().l_predkladatel),
                   osm_cislic(jeho));
   return 0;
 }
@@ -155,9 +156,9 @@ std::int32_t radek_statu(std::string_view text) {
 
 int cis_kodstat(std::string_view text) {
   if (text.size() > 2) {
-    st.sw_anec_AA0033 = 1;
-    st.lin_anec_AA0033 = reader::st.cislo_radky;
-    st.val_anec_AA0033.assign(text);
+    st().sw_anec_AA0033 = 1;
+    st().lin_anec_AA0033 = reader::st().cislo_radky;
+    st().val_anec_AA0033.assign(text);
   }
   std::int32_t row = radek_statu(text);
   if (row == static_cast<std::int32_t>(tables::TcisStat.size())) {

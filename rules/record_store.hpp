@@ -65,7 +65,11 @@ struct State {
   // submitter
   std::uint32_t l_predkladatel = 0; // the submitter's number from the last lookup
 };
-extern State st;
+// The rules' part of the check that this thread runs (see driver::Kontrola).
+namespace detail {
+inline thread_local State *aktivni = nullptr;
+}
+inline State &st() { return *detail::aktivni; }
 
 // A number truncated toward zero to a 32-bit integer; values beyond its range stop at its ends.
 std::int32_t cele(double x);

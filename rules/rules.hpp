@@ -21,7 +21,6 @@ int zpracuj_TELk(); // U: end of an employer
 int zpracuj_NECz(); // M: start of an employee record
 int zpracuj_NECk(); // O: end of an employee record
 
-void reset();
 // Gives back the memory of the employee record store (after a run, or when memory ran out).
 void uvolni();
 

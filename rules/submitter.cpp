@@ -12,7 +12,7 @@ using report::zpracuj_chybu;
 int chk_ICOPredkladatele(std::string_view ico) {
   if (chk_ICO(ico) == 0)
     return 0;
-  reader::st.P.Esw[tables::p::ICOpredkladatele] = 'E';
+  reader::st().P.Esw[tables::p::ICOpredkladatele] = 'E';
   zpracuj_chybu(s_cislo_radky(), "EL031", "ICOpredkladatele", ico, "   ");
   return 1;
 }
