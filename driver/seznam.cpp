@@ -5,17 +5,17 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <sys/stat.h>
+
+#include "reader.hpp"
 
 namespace driver {
 
 std::unique_ptr<Seznam> Seznam::open(const std::string &path, bool &velky) {
-  std::FILE *f = std::fopen(path.c_str(), "rb");
+  std::FILE *f = reader::otevri_pro_cteni(path);
   if (f == nullptr)
     return nullptr;
-  struct stat info {};
   std::string text;
-  bool good = fstat(fileno(f), &info) == 0 && !S_ISDIR(info.st_mode);
+  bool good = true;
   char chunk[1 << 16];
   for (std::size_t n; good && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) {
     velky = text.size() + n > kMaxSeznam; // an endless or huge list is refused, not read

@@ -156,13 +156,7 @@ int zpracuj_KUFm() {
 }
 
 int zpracuj_KUFk() {
-  for (std::size_t i = 0; i + 1 < tables::Ptab.size(); ++i) {
-    std::string_view name = tables::Ptab[i].elem;
-    if (st().P.Pre[i] == 0)
-      zpracuj_chybu(s_cislo_radky(), "ES303", name, "   ", name);
-    else if (st().P.Pre[i] > 1)
-      zpracuj_chybu(s_cislo_radky(), "ES304", name, "   ", report::Text(st().P.Pre[i]));
-  }
+  st().P.pis_pritomnost(tables::Ptab, s_cislo_radky(), Pritomnost::kNazev);
   st().sw_prvniKUF = 'N';
   st().rezim_zprac = 'I';
   return 0;

@@ -33,6 +33,9 @@ double jezdifdbl(double a, double b);
 
 // ---- Input -----------------------------------------------------------------------------------
 
+// Opens a file for reading in binary mode; nullptr when it cannot be opened or is a folder.
+std::FILE *otevri_pro_cteni(const std::string &path);
+
 // A read that failed (not the end of the file): the run cannot go on with that input.
 struct ChybaCteni {};
 
@@ -62,6 +65,18 @@ private:
 
 // Per row of a section's element rule table: the occurrence count, the mark, the line and the
 // value of the latest occurrence, and the section's order position.
+// The line text of a stored line number ("" for one never set).
+inline report::Text radek(std::int64_t line) {
+  return line > 0 ? report::Text(line) : report::Text();
+}
+
+// How the presence check of a section writes its rows, as each place of the document has it.
+enum class Pritomnost : char {
+  kNazev,    // ES303 and ES304, value "   ", expected the element name or the count
+  kPocet,    // ES303 and ES304, value " ", expected the count
+  kOpakovani // ES304 only, value " ", expected the count
+};
+
 template <std::size_t N> struct Sekce {
   std::int64_t Pre[N]{};    // occurrences since the section start
   char Esw[N]{};            // 'E' after a failed check, else blank
@@ -73,12 +88,26 @@ template <std::size_t N> struct Sekce {
       Pre[i] = 0, Sum[i] = 0;
     porDat = -1;
   }
-};
+  double hodnota(int x) const { return Sum[x]; }            // value of row x
+  bool chybny(int x) const { return Esw[x] == 'E'; }        // row x failed its check
+  report::Text radka(int x) const { return radek(Lin[x]); } // line text of row x
 
-// The line text of a stored line number ("" for one never set).
-inline report::Text radek(std::int64_t line) {
-  return line > 0 ? report::Text(line) : report::Text();
-}
+  // The presence check against the section's table `tab` (end marker excluded): ES303 for
+  // each element the section lacks, ES304 for each it had more than once, in table order.
+  void pis_pritomnost(const std::array<tables::Prvek, N> &tab, std::string_view line,
+                      Pritomnost jak) const {
+    const std::string_view hodnota = jak == Pritomnost::kNazev ? "   " : " ";
+    for (std::size_t i = 0; i + 1 < N; ++i) {
+      std::string_view name = tab[i].elem;
+      if (Pre[i] > 1)
+        report::zpracuj_chybu(line, "ES304", name, hodnota, report::Text(Pre[i]));
+      else if (Pre[i] == 0 && jak == Pritomnost::kNazev)
+        report::zpracuj_chybu(line, "ES303", name, hodnota, name);
+      else if (Pre[i] == 0 && jak == Pritomnost::kPocet)
+        report::zpracuj_chybu(line, "ES303", name, hodnota, report::Text(Pre[i]));
+    }
+  }
+};
 
 // ---- Scanner and state machine ---------------------------------------------------------------
 

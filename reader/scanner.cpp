@@ -13,7 +13,7 @@
 
 namespace reader {
 
-std::unique_ptr<Input> Input::open(const std::string &path, std::size_t buffer_size) {
+std::FILE *otevri_pro_cteni(const std::string &path) {
   std::FILE *f = std::fopen(path.c_str(), "rb");
   if (f == nullptr)
     return nullptr;
@@ -22,6 +22,13 @@ std::unique_ptr<Input> Input::open(const std::string &path, std::size_t buffer_s
     std::fclose(f);
     return nullptr;
   }
+  return f;
+}
+
+std::unique_ptr<Input> Input::open(const std::string &path, std::size_t buffer_size) {
+  std::FILE *f = otevri_pro_cteni(path);
+  if (f == nullptr)
+    return nullptr;
   std::setvbuf(f, nullptr, _IONBF, 0); // our own buffer is the only one
   return std::make_unique<Input>(f, buffer_size);
 }

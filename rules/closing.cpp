@@ -18,10 +18,10 @@ namespace n = tables::n;
 
 constexpr double kMaxHodin = 1872; // hours of one person in the period, all records together
 
-Text tline(int x) { return reader::radek(reader::st().T.Lin[x]); }
-bool tflag(int x) { return reader::st().T.Esw[x] == 'E'; }
-double tv(int x) { return reader::st().T.Sum[x]; }
-bool nflag(int x) { return reader::st().N.Esw[x] == 'E'; }
+Text tline(int x) { return reader::st().T.radka(x); }
+bool tflag(int x) { return reader::st().T.chybny(x); }
+double tv(int x) { return reader::st().T.hodnota(x); }
+bool nflag(int x) { return reader::st().N.chybny(x); }
 
 Zaznam &na_pozici(std::size_t p) { return st().anec[st().poradi[p]]; }
 
@@ -122,14 +122,7 @@ int chk_AA0118(double vyplaceno) {
 
 int zpracuj_TELk() {
   auto cur = reader::s_cislo_radky();
-  for (std::size_t i = 0; i + 1 < tables::Ttab.size(); ++i) {
-    std::int64_t cnt = reader::st().T.Pre[i];
-    std::string_view name = tables::Ttab[i].elem;
-    if (cnt == 0)
-      zpracuj_chybu(cur, "ES303", name, "   ", name);
-    else if (cnt > 1)
-      zpracuj_chybu(cur, "ES304", name, "   ", Text(cnt));
-  }
+  reader::st().T.pis_pritomnost(tables::Ttab, cur, reader::Pritomnost::kNazev);
 
   serad();
   const std::size_t pocet = st().poradi.size();

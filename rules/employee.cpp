@@ -39,12 +39,7 @@ void radek_zaznamu() {
 
 int zpracuj_NECz() {
   if (st().sw_pis_TelPre == 'A') {
-    for (std::size_t i = 0; i + 1 < tables::Ttab.size(); ++i) {
-      std::int64_t n = reader::st().T.Pre[i];
-      if (n == 0 || n > 1)
-        zpracuj_chybu(s_cislo_radky(), n == 0 ? "ES303" : "ES304", tables::Ttab[i].elem, " ",
-                      report::Text(n));
-    }
+    reader::st().T.pis_pritomnost(tables::Ttab, s_cislo_radky(), reader::Pritomnost::kPocet);
     st().sw_pis_TelPre = 'N';
   }
   reader::st().rezim_zprac = 'N';

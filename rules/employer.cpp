@@ -21,12 +21,9 @@ namespace {
 using reader::s_cislo_radky;
 using report::zpracuj_chybu;
 
+// The employer's identification number by its check digit: EL031.
 int chk_AA0017(std::string_view ico) {
-  if (chk_ICO(ico) == 0)
-    return 0;
-  reader::st().T.Esw[tables::t::AA0017] = 'E';
-  zpracuj_chybu(s_cislo_radky(), "EL031", "AA0017", ico, "   ");
-  return 1;
+  return chk_ico_prvku(ico, reader::st().T.Esw[tables::t::AA0017], "AA0017");
 }
 
 // Every facility code is reported; the employer column shows it from here on.
@@ -79,7 +76,7 @@ int chk_AA0116(double x) {
     return 1;
   }
   if (venku(0.8, 1.2, 10.0)) {
-    report_it("WL063", reader::radek(reader::st().T.Lin[tables::t::AA0116]), 0.8, 1.2, 10.0);
+    report_it("WL063", reader::st().T.radka(tables::t::AA0116), 0.8, 1.2, 10.0);
     return 1;
   }
   return 0;
@@ -88,7 +85,7 @@ int chk_AA0116(double x) {
 // The yearly budget against the salaries of the period paid from it (AA0118 - AA0119).
 int chk_AA0123(double x) {
   double d = st().atel_iAA0118 - st().atel_iAA0119;
-  auto line = reader::radek(reader::st().T.Lin[tables::t::AA0123]);
+  auto line = reader::st().T.radka(tables::t::AA0123);
   struct Mez {
     std::string_view code;
     double lo, hi;
@@ -109,10 +106,7 @@ int chk_AA0123(double x) {
 int chk_AA0110(std::string_view date) {
   std::string_view mesic = date.substr(std::min<std::size_t>(4, date.size()), 2);
   std::string_view den = date.substr(std::min<std::size_t>(6, date.size()), 2);
-  bool spatne = mesic < "01" || mesic > "12" || den < "01" || den > "31" ||
-                (mesic == "02" && den > "28") ||
-                ((mesic == "04" || mesic == "06" || mesic == "09" || mesic == "11") && den > "30");
-  if (!spatne)
+  if (platny_den(mesic, den))
     return 0;
   zpracuj_chybu(s_cislo_radky(), "EL050", "AA0110", date, "   ");
   return 1;
@@ -170,12 +164,7 @@ void pravidla_zamestnavatele(int row, std::string_view obsah, double x) {
 }
 
 int zpracuj_TELz() {
-  for (std::size_t i = 0; i + 1 < tables::Ptab.size(); ++i) {
-    std::int64_t n = reader::st().P.Pre[i];
-    if (n == 0 || n > 1)
-      zpracuj_chybu(s_cislo_radky(), n == 0 ? "ES303" : "ES304", tables::Ptab[i].elem, " ",
-                    report::Text(n));
-  }
+  reader::st().P.pis_pritomnost(tables::Ptab, s_cislo_radky(), reader::Pritomnost::kPocet);
   st().sw_pis_TelPre = 'A';
   for (std::int64_t r = 0; r <= st().maxAktiAnec; ++r)
     st().anec[static_cast<std::size_t>(r)].zacni();

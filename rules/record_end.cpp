@@ -20,9 +20,9 @@ constexpr double kDniRoku = 366;       // days of the year
 constexpr double kPracovnichDni = 130; // working days of the period, holidays included
 constexpr double kHodinObdobi = 1248;  // hours of the period of one full-time employee
 
-double v(int x) { return reader::st().N.Sum[x]; }
-bool flag(int x) { return reader::st().N.Esw[x] == 'E'; }
-Text line(int x) { return reader::radek(reader::st().N.Lin[x]); }
+double v(int x) { return reader::st().N.hodnota(x); }
+bool flag(int x) { return reader::st().N.chybny(x); }
+Text line(int x) { return reader::st().N.radka(x); }
 // True when none of the elements carries the mark E: a rule reading them may run.
 bool bez_chyb(std::initializer_list<int> xs) {
   for (int x : xs)
@@ -46,14 +46,7 @@ int k_NecK() {
   const bool nad0 = c > '0', rovno0 = c == '0';
 
   // Rule 0: every element exactly once.
-  for (std::size_t i = 0; i + 1 < tables::Ntab.size(); ++i) {
-    std::int64_t cnt = reader::st().N.Pre[i];
-    std::string_view name = tables::Ntab[i].elem;
-    if (cnt == 0)
-      zpracuj_chybu(cur, "ES303", name, "   ", name);
-    else if (cnt > 1)
-      zpracuj_chybu(cur, "ES304", name, "   ", Text(cnt));
-  }
+  reader::st().N.pis_pritomnost(tables::Ntab, cur, reader::Pritomnost::kNazev);
 
   // 1: weekly working time.
   if (bez_chyb({n::AA0131})) {
@@ -223,9 +216,7 @@ int zpracuj_NECk() {
   con.put('\r');
   reader::st().rezim_zprac = 'T';
   auto cur = reader::s_cislo_radky();
-  for (std::size_t i = 0; i + 1 < tables::Ntab.size(); ++i)
-    if (reader::st().N.Pre[i] > 1)
-      zpracuj_chybu(cur, "ES304", tables::Ntab[i].elem, " ", Text(reader::st().N.Pre[i]));
+  reader::st().N.pis_pritomnost(tables::Ntab, cur, reader::Pritomnost::kOpakovani);
   k_NecK();
   st().sumz_AA0136 += v(n::AA0136);
   if (v(n::AA0137) == 1)

@@ -74,6 +74,14 @@ inline State &st() { return *detail::aktivni; }
 // A number truncated toward zero to a 32-bit integer; values beyond its range stop at its ends.
 std::int32_t cele(double x);
 
+// The identification number `ico` of element `elem` by its check digit: EL031 and the mark
+// `esw` set to E when it fails. Returns 0 when valid, else 1.
+int chk_ico_prvku(std::string_view ico, char &esw, std::string_view elem);
+
+// A calendar day given by two-character month and day texts, compared as texts (February
+// has 28 days).
+bool platny_den(std::string_view mesic, std::string_view den);
+
 // After the generic check of a submitter element whose length passed (range failures too).
 void pravidla_predkladatele(int row, std::string_view obsah);
 // After the generic check of a non-empty employer element whose conversion and length passed.

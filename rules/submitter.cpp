@@ -9,12 +9,9 @@ namespace {
 using reader::s_cislo_radky;
 using report::zpracuj_chybu;
 
+// The submitter's identification number by its check digit: EL031.
 int chk_ICOPredkladatele(std::string_view ico) {
-  if (chk_ICO(ico) == 0)
-    return 0;
-  reader::st().P.Esw[tables::p::ICOpredkladatele] = 'E';
-  zpracuj_chybu(s_cislo_radky(), "EL031", "ICOpredkladatele", ico, "   ");
-  return 1;
+  return chk_ico_prvku(ico, reader::st().P.Esw[tables::p::ICOpredkladatele], "ICOpredkladatele");
 }
 
 // A two-character field of the creation time between two texts, compared as texts.
@@ -25,6 +22,19 @@ bool mezi(std::string_view field, std::string_view lo, std::string_view hi) {
 bool cislice(char c) { return c >= '0' && c <= '9'; }
 
 } // namespace
+
+int chk_ico_prvku(std::string_view ico, char &esw, std::string_view elem) {
+  if (chk_ICO(ico) == 0)
+    return 0;
+  esw = 'E';
+  zpracuj_chybu(s_cislo_radky(), "EL031", elem, ico, "   ");
+  return 1;
+}
+
+bool platny_den(std::string_view mesic, std::string_view den) {
+  return mezi(mesic, "01", "12") && mezi(den, "01", "31") && !(mesic == "02" && den > "28") &&
+         !((mesic == "04" || mesic == "06" || mesic == "09" || mesic == "11") && den > "30");
+}
 
 int chk_eposta(std::string_view mail) {
   std::size_t tecka = mail.find('.'), zavinac = mail.find('@');
@@ -44,14 +54,11 @@ int chk_vytvoreno(std::string_view v) {
     return 0;
   std::string_view mesic = v.substr(5, 2), den = v.substr(8, 2);
   std::string_view hodina = v.substr(11, 2), minuta = v.substr(14, 2), sekunda = v.substr(17, 2);
-  bool dobre =
-      (v.substr(0, 4) == "2008" || v.substr(0, 4) == "2009") && mezi(mesic, "01", "12") &&
-      mezi(den, "01", "31") && !(mesic == "02" && den > "28") &&
-      !((mesic == "04" || mesic == "06" || mesic == "09" || mesic == "11") && den > "30") &&
-      mezi(hodina, "00", "23") && mezi(minuta, "00", "59") && mezi(sekunda, "00", "59") &&
-      cislice(mesic[1]) && cislice(den[1]) && cislice(hodina[1]) && cislice(minuta[1]) &&
-      cislice(sekunda[1]) && v[4] == '-' && v[7] == '-' && v[13] == ':' && v[16] == ':' &&
-      v[10] == 'T';
+  bool dobre = (v.substr(0, 4) == "2008" || v.substr(0, 4) == "2009") && platny_den(mesic, den) &&
+               mezi(hodina, "00", "23") && mezi(minuta, "00", "59") && mezi(sekunda, "00", "59") &&
+               cislice(mesic[1]) && cislice(den[1]) && cislice(hodina[1]) && cislice(minuta[1]) &&
+               cislice(sekunda[1]) && v[4] == '-' && v[7] == '-' && v[13] == ':' && v[16] == ':' &&
+               v[10] == 'T';
   if (dobre)
     return 0;
   zpracuj_chybu(s_cislo_radky(), "ESVYT", "vytvoreno", v, "   ");
