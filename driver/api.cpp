@@ -73,10 +73,10 @@ int check(const std::string_view *memory, const ld952_options *o, ld952_totals *
   listener.context = o->finding_context;
   driver::Options opt;
   if (memory != nullptr)
-    opt.dokument = *memory;
-  opt.bez_protokolu = o->protocol == nullptr;
-  opt.posluchac = Listener::row;
-  opt.posluchac_kontext = &listener;
+    opt.document = *memory;
+  opt.no_protocol = o->protocol == nullptr;
+  opt.listener = Listener::row;
+  opt.listener_context = &listener;
   CallbackSink console(o->on_console, o->console_context);
   driver::Totals sum;
   int code = driver::run(zadani, console, opt, &sum);

@@ -22,8 +22,8 @@ void zkontroluj_prepis() {
   if (st().seznam) {
     vstupy.push_back(st().s_vstsez);
     bool velky = false;
-    st().linsoub = st().opt.dokument ? Seznam::z_pameti(*st().opt.dokument, velky)
-                                     : Seznam::open(st().s_vstsez, velky); // kept for the run
+    st().linsoub = st().opt.document ? Seznam::z_pameti(*st().opt.document, velky)
+                                     : Seznam::otevri(st().s_vstsez, velky); // kept for the run
     if (velky)
       nelze_otevrit(st().s_vstsez, false);
     if (st().linsoub) {
@@ -35,7 +35,7 @@ void zkontroluj_prepis() {
   std::vector<Identita> ids;
   for (const auto &v : vstupy)
     ids.push_back(identita(v));
-  if (!st().opt.bez_protokolu) {
+  if (!st().opt.no_protocol) {
     Identita protokol = identita(st().s_chyby);
     for (const auto &id : ids)
       if (id == protokol)
@@ -51,7 +51,7 @@ void zkontroluj_prepis() {
 }
 
 void otevri_soubory() {
-  if (st().opt.bez_protokolu)
+  if (st().opt.no_protocol)
     report::st().errsoub = std::make_unique<report::DiscardSink>();
   else
     report::st().errsoub = report::FileSink::create(st().s_chyby);
@@ -66,7 +66,7 @@ void otevri_soubory() {
   if (st().seznam) {
     bool velky = false;
     if (!st().linsoub)
-      st().linsoub = Seznam::open(st().s_vstsez, velky);
+      st().linsoub = Seznam::otevri(st().s_vstsez, velky);
     if (!st().linsoub)
       nelze_otevrit(st().s_vstsez, true);
     st().sw_muf = 'A';
@@ -77,8 +77,8 @@ void otevri_soubory() {
       st().s_vstup = word;
     }
   }
-  if (st().opt.dokument && st().sw_muf == 'N')
-    reader::st().insoub = std::make_unique<reader::Input>(*st().opt.dokument, st().opt.read_buffer);
+  if (st().opt.document && st().sw_muf == 'N')
+    reader::st().insoub = std::make_unique<reader::Input>(*st().opt.document, st().opt.read_buffer);
   else
     reader::st().insoub = reader::Input::open(st().s_vstup, st().opt.read_buffer);
   if (!reader::st().insoub)
@@ -157,8 +157,8 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
   Aktivni aktivni(*kontrola);
   st().opt = options;
   report::st().konzole = &console;
-  report::st().posluchac = options.posluchac;
-  report::st().posluchac_kontext = options.posluchac_kontext;
+  report::st().posluchac = options.listener;
+  report::st().posluchac_kontext = options.listener_context;
   int code = 0;
   bool ve_smycce = false; // progress lines may stand on the console
   try {

@@ -10,7 +10,7 @@
 
 namespace driver {
 
-std::unique_ptr<Seznam> Seznam::open(const std::string &path, bool &velky) {
+std::unique_ptr<Seznam> Seznam::otevri(const std::string &path, bool &velky) {
   std::FILE *f = reader::otevri_pro_cteni(path);
   if (f == nullptr)
     return nullptr;
@@ -35,15 +35,15 @@ std::unique_ptr<Seznam> Seznam::z_pameti(std::string_view text, bool &velky) {
 
 bool Seznam::dalsi(std::string &word) {
   auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-  while (pos_ < text_.size() && blank(text_[pos_]))
-    ++pos_;
-  if (pos_ == text_.size())
+  while (pozice_ < text_.size() && blank(text_[pozice_]))
+    ++pozice_;
+  if (pozice_ == text_.size())
     return false;
-  std::size_t from = pos_;
-  while (pos_ < text_.size() && !blank(text_[pos_]))
-    ++pos_;
+  std::size_t from = pozice_;
+  while (pozice_ < text_.size() && !blank(text_[pozice_]))
+    ++pozice_;
   std::size_t end = text_.find('\0', from);
-  word.assign(text_, from, std::min(end, pos_) - from);
+  word.assign(text_, from, std::min(end, pozice_) - from);
   return true;
 }
 

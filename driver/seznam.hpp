@@ -15,7 +15,7 @@ class Seznam {
 public:
   static constexpr std::size_t kMaxSeznam = std::size_t{16} << 20;
   // The list file's text, or nothing when it cannot be read or is too large (`velky`).
-  static std::unique_ptr<Seznam> open(const std::string &path, bool &velky);
+  static std::unique_ptr<Seznam> otevri(const std::string &path, bool &velky);
   static std::unique_ptr<Seznam> z_pameti(std::string_view text, bool &velky);
   explicit Seznam(std::string text) : text_(std::move(text)) {}
   // The next word, or false at the end of the list. A word ends at its first NUL byte.
@@ -25,7 +25,7 @@ public:
 
 private:
   std::string text_;
-  std::size_t pos_ = 0;
+  std::size_t pozice_ = 0;
 };
 
 } // namespace driver

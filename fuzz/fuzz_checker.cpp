@@ -74,11 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   driver::Options opt;
   opt.read_buffer = buffers[(sw >> 5) & 3];
   if (v_pameti)
-    opt.dokument = std::string_view(reinterpret_cast<const char *>(doc), len);
+    opt.document = std::string_view(reinterpret_cast<const char *>(doc), len);
   report::StringSink console;
   driver::Totals totals;
   int code = driver::run(static_cast<int>(args.size()), argv.data(), console, opt, &totals);
-  census::add(totals.kody);
+  census::add(totals.by_code);
   if (code != 0 && code != 13)
     std::abort();  // a document never ends a run any other way
   if (code == 0) { // a run that ended normally wrote its whole protocol, trailer included

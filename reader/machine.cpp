@@ -47,7 +47,7 @@ bool sekcni_tag(const Tag (&tagy)[2]) {
 // Reads value elements of one section until a section tag or a comment ends the turn:
 // name, rest of the start tag, content and end tag; then the copy line and the check.
 // Elements of an employee record that close themselves leave no copy line.
-int cti_prvky(const Tag (&tagy)[2], char sekce, Kontrola kontrola) {
+int cti_prvky(const Tag (&tagy)[2], char sekce, KontrolaSekce kontrola) {
   for (;;) {
     if (dej_element(st().buf_element) < 0)
       return konec();
@@ -142,9 +142,9 @@ int zpracuj_KUFz() {
   return 0;
 }
 
-int zpracuj_KUF(Kontrola k_Pre) { return cti_prvky(kTagyKUF, 'P', k_Pre); }
-int zpracuj_TEL(Kontrola k_Tel) { return cti_prvky(kTagyTEL, 'T', k_Tel); }
-int zpracuj_NEC(Kontrola k_Nec) { return cti_prvky(kTagyNEC, 'N', k_Nec); }
+int zpracuj_KUF(KontrolaSekce k_Pre) { return cti_prvky(kTagyKUF, 'P', k_Pre); }
+int zpracuj_TEL(KontrolaSekce k_Tel) { return cti_prvky(kTagyTEL, 'T', k_Tel); }
+int zpracuj_NEC(KontrolaSekce k_Nec) { return cti_prvky(kTagyNEC, 'N', k_Nec); }
 
 int zpracuj_KUFm() {
   for (;;) {

@@ -46,7 +46,7 @@ public:
   static std::unique_ptr<Input> open(const std::string &path, std::size_t buffer_size);
   Input(std::FILE *f, std::size_t buffer_size) : f_(f), buf_(buffer_size ? buffer_size : 1) {}
   Input(std::string_view memory, std::size_t piece_size)
-      : pamet_(memory), kus_(piece_size ? piece_size : 1) {}
+      : memory_(memory), piece_(piece_size ? piece_size : 1) {}
   Input(const Input &) = delete;
   Input &operator=(const Input &) = delete;
   ~Input();
@@ -57,8 +57,8 @@ public:
 private:
   std::FILE *f_ = nullptr;
   std::vector<char> buf_;
-  std::string_view pamet_; // unread part of a document in memory
-  std::size_t kus_ = 0;
+  std::string_view memory_; // unread part of a document in memory
+  std::size_t piece_ = 0;
 };
 
 // ---- Element state of the three sections ---------------------------------------------------
@@ -115,7 +115,7 @@ template <std::size_t N> struct Sekce {
 // false when the input has ended for good (the run is then normally over already).
 using KonecVstupu = bool (*)();
 // The check of one section, given the element name and its value.
-using Kontrola = int (*)(std::string_view elem, std::string_view obsah);
+using KontrolaSekce = int (*)(std::string_view elem, std::string_view obsah);
 
 struct State {
   // scanner
@@ -154,14 +154,16 @@ int dej_zbytek_elementu(Pole<300> &buf, char rezim);
 int preskoc_zbytek_komentare();
 int dej_obsah(Pole<300> &buf);
 
-// Handlers of the document states; each sets the next state itself.
-int zpracuj_ZACp();              // Z: prologue up to the root start tag
-int zpracuj_KUFz();              // G: rest of the root start tag
-int zpracuj_KUF(Kontrola k_Pre); // H: submitter elements, and the place between employers
-int zpracuj_KUFm();              // I: after the root end tag
-int zpracuj_KUFk();              // J: root end tag, presence of the submitter elements
-int zpracuj_TEL(Kontrola k_Tel); // T: employer elements
-int zpracuj_NEC(Kontrola k_Nec); // N: employee elements
+// Handlers of the document states; each sets the next state itself. The three that read value
+// elements write ES300 for a start tag with a rest and ES302 for an end tag that does not
+// match, and hand each element to the check of its section.
+int zpracuj_ZACp();                   // Z: prologue up to the root start tag
+int zpracuj_KUFz();                   // G: rest of the root start tag
+int zpracuj_KUF(KontrolaSekce k_Pre); // H: submitter elements, and the place between employers
+int zpracuj_KUFm();                   // I: after the root end tag
+int zpracuj_KUFk();                   // J: root end tag; ES303 ES304 of the submitter elements
+int zpracuj_TEL(KontrolaSekce k_Tel); // T: employer elements
+int zpracuj_NEC(KontrolaSekce k_Nec); // N: employee elements
 
 // The fixed root line of the output copy.
 inline constexpr std::string_view kKorenVystupu =

@@ -40,8 +40,8 @@ Input::~Input() {
 
 std::string_view Input::fill() {
   if (f_ == nullptr) {
-    std::string_view piece = pamet_.substr(0, kus_);
-    pamet_.remove_prefix(piece.size());
+    std::string_view piece = memory_.substr(0, piece_);
+    memory_.remove_prefix(piece.size());
     return piece;
   }
   std::size_t n = std::fread(buf_.data(), 1, buf_.size(), f_);

@@ -163,7 +163,7 @@ Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
   Result r;
   driver::Totals totals;
   r.exit = driver::run(static_cast<int>(args.size()), argv.data(), console, opt, &totals);
-  census::add(totals.kody);
+  census::add(totals.by_code);
   r.console = console.text();
   fs::current_path(back);
   collect(r, dir);

@@ -40,7 +40,7 @@ Outcome check(const std::string &document, const fs::path &dir, std::size_t n) {
   zadani.vystup = (dir / ("c" + std::to_string(n) + ".xml")).string();
   zadani.bez_varovani = n == 5;
   driver::Options opt;
-  opt.dokument = document;
+  opt.document = document;
   opt.read_buffer = 1 + 97 * n; // a different piece size on every thread
   std::tm stamp{};
   stamp.tm_mday = 24, stamp.tm_mon = 11, stamp.tm_year = 108;
