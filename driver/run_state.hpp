@@ -1,4 +1,5 @@
-// The state of a run that the files of the driver share, and its fatal endings.
+// The state of a run: the driver's own part, the check object that gathers the parts of all
+// layers and makes them the current check of a thread, and the fatal endings of a run.
 #pragma once
 
 #include <memory>

@@ -52,7 +52,7 @@ std::string_view Input::fill() {
 
 namespace {
 
-// Makes `st().okno` non-empty, moving on to the next listed input at the end of one.
+// Makes `okno` non-empty, moving on to the next listed input at the end of one.
 // False when the input has ended for good.
 bool dalsi_kus() {
   for (;;) {

@@ -1,6 +1,7 @@
 // Checks running at the same time on different threads: each has all its state in its own
 // check object, so eight reports checked at once give, byte for byte, the protocols, output
-// copies, console texts and exit codes of the same checks run one after another.
+// copies, console texts and exit codes of the same checks run one after another; and a check
+// started from inside another one's listener leaves the outer check as it was.
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -88,6 +89,50 @@ TEST(Threads, EightChecksAtOnceMatchSingleRuns) {
     }
   }
   EXPECT_GT(single[1].e, 0); // the faulty example has findings to compare
+  fs::remove_all(dir);
+}
+
+TEST(Threads, CheckInsideAListener) {
+  const std::string chyby = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
+  const std::string dobry = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf.xml");
+  fs::path dir = fs::temp_directory_path() / ("kuf-nested-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "single");
+  fs::create_directories(dir / "nested");
+  const Outcome outer = check(chyby, dir / "single", 1), inner = check(dobry, dir / "single", 2);
+
+  struct Nested {
+    const std::string *document;
+    fs::path dir;
+    Outcome got;
+    int rows = 0;
+  } nested{&dobry, dir / "nested", {}, 0};
+  driver::Zadani zadani;
+  zadani.vstup = "kuf1.xml";
+  zadani.chyby = (dir / "nested" / "p1.csv").string();
+  zadani.vystup = (dir / "nested" / "c1.xml").string();
+  driver::Options opt;
+  opt.document = chyby;
+  opt.read_buffer = 98;
+  std::tm stamp{};
+  stamp.tm_mday = 24, stamp.tm_mon = 11, stamp.tm_year = 108;
+  opt.stamp = stamp;
+  opt.listener = [](const report::Nalez &, void *context) {
+    auto &n = *static_cast<Nested *>(context);
+    if (n.rows++ == 0)
+      n.got = check(*n.document, n.dir, 2);
+  };
+  opt.listener_context = &nested;
+  report::StringSink console;
+  driver::Totals totals;
+  Outcome r;
+  r.exit = driver::run(zadani, console, opt, &totals);
+  r.e = totals.e, r.w = totals.w;
+  r.console = console.text();
+  r.protocol = read(zadani.chyby);
+  r.copy = read(*zadani.vystup);
+  EXPECT_TRUE(r == outer);
+  EXPECT_TRUE(nested.got == inner);
+  EXPECT_GT(nested.rows, 1);
   fs::remove_all(dir);
 }
 
