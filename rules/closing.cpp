@@ -53,7 +53,9 @@ void serad() {
   });
 }
 
-// The checks of one person's records: the first six at positions p to p + pocet.
+// The checks of one person's records, the first six at positions p to p + pocet: the same
+// country, sex, education and year of birth (EL003), the weekly hours together (WL049) and the
+// hours worked together (WL007).
 void skupina(std::size_t p, std::size_t pocet, bool vice_nez_sest) {
   const Zaznam &prvni = na_pozici(p);
   std::string pom_nec(Text(prvni.anec_lin).view());
@@ -108,6 +110,7 @@ void skupina(std::size_t p, std::size_t pocet, bool vice_nez_sest) {
 // Employer-wide findings have no employee.
 void za_zamestnavatele() { report::st().identnec.assign("   "); }
 
+// The salaries paid against six months of the lowest tariff for the headcount: EL058.
 int chk_AA0118(double vyplaceno) {
   double minimum = 6.0 * (st().atel_iAA0114 * tables::tabSazeb[0]);
   if (!(minimum > vyplaceno && st().maxAktiAnec > 9))

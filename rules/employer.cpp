@@ -26,7 +26,7 @@ int chk_AA0017(std::string_view ico) {
   return chk_ico_prvku(ico, reader::st().T.Esw[tables::t::AA0017], "AA0017");
 }
 
-// Every facility code is reported; the employer column shows it from here on.
+// Every facility code is reported (WL054); the employer column shows it from here on.
 int chk_AA0113(std::string_view kod) {
   if (kod.empty())
     return 0;
@@ -57,7 +57,9 @@ int chk_ZamId(std::string_view id) {
   return 0;
 }
 
-// The budgeted headcount against the recalculated (AA0114) and registered (AA0115) headcount.
+// The budgeted headcount against the recalculated (AA0114) and registered (AA0115) headcount:
+// EL064 outside 0.11 to 9 times AA0114 and more than 100 off both, WL063 the same with 0.8
+// to 1.2 times and 10.
 int chk_AA0116(double x) {
   double a = st().atel_iAA0114, b = st().atel_iAA0115;
   auto venku = [&](double f_lo, double f_hi, double tol) {
@@ -82,7 +84,8 @@ int chk_AA0116(double x) {
   return 0;
 }
 
-// The yearly budget against the salaries of the period paid from it (AA0118 - AA0119).
+// The yearly budget against the salaries of the period paid from it (AA0118 - AA0119): EL062
+// outside 0.22 to 18 times, WL061 outside 1.6 to 2.4 times.
 int chk_AA0123(double x) {
   double d = st().atel_iAA0118 - st().atel_iAA0119;
   auto line = reader::st().T.radka(tables::t::AA0123);
@@ -103,6 +106,7 @@ int chk_AA0123(double x) {
 
 } // namespace
 
+// The month and day of the date YYYYMMDD: EL050.
 int chk_AA0110(std::string_view date) {
   std::string_view mesic = date.substr(std::min<std::size_t>(4, date.size()), 2);
   std::string_view den = date.substr(std::min<std::size_t>(6, date.size()), 2);

@@ -40,6 +40,8 @@ int kod_zamestnani() {
   return kod.empty() ? 0 : static_cast<signed char>(kod[0]);
 }
 
+// The rules of one record, numbered as the rule list of a record has them; the codes are
+// listed at zpracuj_NECk.
 int k_NecK() {
   auto cur = reader::s_cislo_radky();
   const int c = kod_zamestnani();

@@ -36,6 +36,7 @@ bool platny_den(std::string_view mesic, std::string_view den) {
          !((mesic == "04" || mesic == "06" || mesic == "09" || mesic == "11") && den > "30");
 }
 
+// The form of an e-mail address: ESEMA.
 int chk_eposta(std::string_view mail) {
   std::size_t tecka = mail.find('.'), zavinac = mail.find('@');
   std::size_t posledni = mail.rfind('.'), konec = mail.size() - 1;
@@ -48,7 +49,8 @@ int chk_eposta(std::string_view mail) {
   return 1;
 }
 
-// YYYY-MM-DDThh:mm:ss, nineteen characters (the length check came first).
+// The creation time YYYY-MM-DDThh:mm:ss, nineteen characters (the length check came first),
+// in 2008 or 2009 and on a calendar day: ESVYT.
 int chk_vytvoreno(std::string_view v) {
   if (v.size() != 19)
     return 0;
