@@ -32,7 +32,8 @@ int zpracuj_NECz(); // M: start of an employee record; ES303 ES304 of the employ
 // EL073 EL076 EL077 EL078 EL080 WL009 WL016 WL060)
 int zpracuj_NECk();
 
-// Gives back the memory of the employee record store (after a run, or when memory ran out).
+// Gives back the memory of the employee record store, so that a message can be written when
+// memory ran out.
 void uvolni();
 
 // ---- Code lists and identifier checks ----------------------------------------------------------
