@@ -169,7 +169,7 @@ int main(int argc, char **argv) {
   return check_export(xml, size);
 }
 EOF
-cc -std=c99 -Wall -Wextra -Werror -I"$root/driver" "$work/example.c" -o "$work/example" \
+cc -std=c99 -Wall -Wextra -Werror -I"$root/include" "$work/example.c" -o "$work/example" \
   -L"$build/driver" -lld952 -lstdc++ -lm || fail "the C example does not build as the README says"
 status=0
 "$work/example" "$root/examples/kuf.xml" >"$work/c-kuf.txt" || status=$?

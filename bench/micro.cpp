@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "reader.hpp"
-#include "rules.hpp"
+#include "run_state.hpp"
 
 namespace {
 
@@ -43,10 +42,10 @@ std::string records(int n) {
 void Scanner(benchmark::State &state) {
   std::string doc = records(200);
   for (auto _ : state) {
-    reader::reset();
+    driver::Kontrola k;
+    driver::Aktivni aktivni(k);
     std::FILE *f = fmemopen(doc.data(), doc.size(), "rb");
-    reader::Input in(f, 1 << 16);
-    reader::st.insoub = &in;
+    reader::st().insoub = std::make_unique<reader::Input>(f, 1 << 16);
     report::Pole<300> buf;
     while (reader::dej_element(buf) == 0) {
       if (reader::dej_zbytek_elementu(buf, 'A') < 0 || reader::dej_obsah(buf) < 0)
@@ -60,11 +59,10 @@ BENCHMARK(Scanner);
 
 // The generic check and the record capture of one record's 58 elements.
 void ElementDispatch(benchmark::State &state) {
-  report::reset();
-  reader::reset();
-  rules::reset();
+  auto k = std::make_unique<driver::Kontrola>();
+  driver::Aktivni aktivni(*k);
   report::StringSink console;
-  report::st.konzole = &console;
+  report::st().konzole = &console;
   rules::zpracuj_TELz();
   int n = 0;
   for (auto _ : state) {

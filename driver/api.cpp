@@ -62,8 +62,8 @@ struct Progress {
 
   static void tell(void *self) {
     auto &p = *static_cast<Progress *>(self);
-    const reader::Prubeh &r = reader::st.prubeh;
-    ld952_progress now{r.precteno, r.velikost, r.zaznamu, reader::st.cislo_radky};
+    const reader::Prubeh &r = reader::st().prubeh;
+    ld952_progress now{r.precteno, r.velikost, r.zaznamu, reader::st().cislo_radky};
     p.fn(&now, p.context);
   }
 };
@@ -87,14 +87,14 @@ int check(const std::string_view *memory, const ld952_options *o, ld952_totals *
   listener.context = o->finding_context;
   driver::Options opt;
   if (memory != nullptr)
-    opt.dokument = *memory;
-  opt.bez_protokolu = o->protocol == nullptr;
-  opt.posluchac = Listener::row;
-  opt.posluchac_kontext = &listener;
+    opt.document = *memory;
+  opt.no_protocol = o->protocol == nullptr;
+  opt.listener = Listener::row;
+  opt.listener_context = &listener;
   Progress progress{o->on_progress, o->progress_context};
   if (progress.fn != nullptr) {
-    opt.prubeh = Progress::tell;
-    opt.prubeh_kontext = &progress;
+    opt.progress = Progress::tell;
+    opt.progress_context = &progress;
   }
   CallbackSink console(o->on_console, o->console_context);
   driver::Totals sum;

@@ -1,7 +1,7 @@
 // The command line: up to three positional arguments (input, protocol, output copy), the
 // switches -w and -h in any position, the help text, and the protocol format by extension.
 #include "cp1250.hpp"
-#include "internal.hpp"
+#include "run_state.hpp"
 
 namespace driver {
 
@@ -27,7 +27,7 @@ constexpr std::string_view kNapoveda[] = {
 
 [[noreturn]] void pis_napovedu() {
   for (std::string_view line : kNapoveda)
-    st.konzole->put(line);
+    report::st().konzole->put(line);
   throw Stop{1};
 }
 
@@ -35,9 +35,9 @@ constexpr std::string_view kNapoveda[] = {
 
 void fatal(std::string_view head, const std::string &name, bool do_protokolu, bool smazat) {
   if (smazat)
-    st.konzole->put(kSmazat);
-  report::Sink *protokol = do_protokolu ? st.errsoub.get() : nullptr;
-  for (report::Sink *out : {st.konzole, protokol}) {
+    report::st().konzole->put(kSmazat);
+  report::Sink *protokol = do_protokolu ? report::st().errsoub.get() : nullptr;
+  for (report::Sink *out : {report::st().konzole, protokol}) {
     if (out == nullptr)
       continue;
     out->put(head);
@@ -66,11 +66,11 @@ void zpracuj_argumenty(int argc, const char *const *argv) {
     if (arg.empty() || arg[0] != '-') {
       ++pozice;
       if (pozice == 1)
-        st.s_vstup = arg;
+        st().s_vstup = arg;
       else if (pozice == 2)
-        st.s_chyby = arg;
+        st().s_chyby = arg;
       else if (pozice == 3)
-        st.s_vystup = arg;
+        st().s_vystup = arg;
       continue;
     }
     if (arg.size() > 1 && arg[1] == 'W')
@@ -78,7 +78,7 @@ void zpracuj_argumenty(int argc, const char *const *argv) {
     else if (arg.size() > 1 && arg[1] == 'H')
       arg[1] = 'h';
     if (arg == "-w")
-      report::st.sw_nepisW = 'A';
+      report::st().sw_nepisW = 'A';
     else if (arg == "-h")
       pis_napovedu();
     else

@@ -19,12 +19,12 @@ struct Options {
   std::optional<std::tm> stamp;                   // fixed run stamp; else the current time
   // The contents of the input argument (a report, or with "@" a list file) handed over in
   // memory instead of read from the file of that name, which then only names it.
-  std::optional<std::string_view> dokument;
-  bool bez_protokolu = false;            // no protocol file; the rows reach only the listener
-  report::Posluchac posluchac = nullptr; // told of every row written to the protocol
-  void *posluchac_kontext = nullptr;
-  void (*prubeh)(void *kontext) = nullptr; // told after every piece of input read, and at the end
-  void *prubeh_kontext = nullptr;
+  std::optional<std::string_view> document;
+  bool no_protocol = false;             // no protocol file; the rows reach only the listener
+  report::Posluchac listener = nullptr; // told of every row written to the protocol
+  void *listener_context = nullptr;
+  void (*progress)(void *context) = nullptr; // told after every piece of input read, and at the end
+  void *progress_context = nullptr;
 };
 
 // Ends a run with an exit code: 0 after the summary, 1 after the help text, 13 when fatal.
@@ -32,10 +32,11 @@ struct Stop {
   int code;
 };
 
-// The findings of a run by weight, suppressed warnings included.
+// The findings of a run by weight, suppressed warnings included, and the rows per code.
 struct Totals {
   std::int64_t e = 0;
   std::int64_t w = 0;
+  report::Pocty by_code{}; // rows written per row of the error catalogue
 };
 
 // Runs the checker with the command line `argv` (argv[0] is the program) and returns the

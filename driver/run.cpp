@@ -8,60 +8,11 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "cp1250.hpp"
-#include "internal.hpp"
 #include "platform.hpp"
 #include "rules.hpp"
+#include "run_state.hpp"
 
 namespace driver {
-
-State st;
-
-std::unique_ptr<Seznam> Seznam::open(const std::string &path, bool &velky) {
-  std::FILE *f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr)
-    return nullptr;
-  struct stat info {};
-  std::string text;
-  bool good = fstat(fileno(f), &info) == 0 && !S_ISDIR(info.st_mode);
-  char chunk[1 << 16];
-  for (std::size_t n; good && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) {
-    velky = text.size() + n > kMaxSeznam; // an endless or huge list is refused, not read
-    good = !velky;
-    if (good)
-      text.append(chunk, n);
-  }
-  good = good && !std::ferror(f);
-  std::fclose(f);
-  return good ? std::make_unique<Seznam>(std::move(text)) : nullptr;
-}
-
-std::unique_ptr<Seznam> Seznam::z_pameti(std::string_view text, bool &velky) {
-  velky = text.size() > kMaxSeznam;
-  return velky ? nullptr : std::make_unique<Seznam>(std::string(text));
-}
-
-bool Seznam::dalsi(std::string &word) {
-  auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-  while (pos_ < text_.size() && blank(text_[pos_]))
-    ++pos_;
-  if (pos_ == text_.size())
-    return false;
-  std::size_t from = pos_;
-  while (pos_ < text_.size() && !blank(text_[pos_]))
-    ++pos_;
-  std::size_t end = text_.find('\0', from);
-  word.assign(text_, from, std::min(end, pos_) - from);
-  return true;
-}
-
-std::vector<std::string> Seznam::nahled() const {
-  Seznam copy = *this;
-  std::vector<std::string> words;
-  for (std::string w; copy.dalsi(w);)
-    words.push_back(w);
-  return words;
-}
 
 namespace {
 
@@ -70,17 +21,17 @@ namespace {
 // list holds no name, for then it is what the run reads. The list is read here and kept.
 // `velky` tells of a list too large to be read.
 std::vector<std::string> vstupy(bool &velky) {
-  if (!st.seznam)
-    return {st.s_vstup};
-  std::vector<std::string> jmena = {st.s_vstsez};
-  st.linsoub = st.opt.dokument ? Seznam::z_pameti(*st.opt.dokument, velky)
-                               : Seznam::open(st.s_vstsez, velky);
-  if (st.linsoub) {
-    auto words = st.linsoub->nahled();
+  if (!st().seznam)
+    return {st().s_vstup};
+  std::vector<std::string> jmena = {st().s_vstsez};
+  st().linsoub = st().opt.document ? Seznam::z_pameti(*st().opt.document, velky)
+                               : Seznam::otevri(st().s_vstsez, velky);
+  if (st().linsoub) {
+    auto words = st().linsoub->nahled();
     for (std::size_t i = 0; i < words.size() && (i == 0 || words[i] != "..."); ++i)
       jmena.push_back(words[i]);
     if (words.empty())
-      jmena.push_back(st.s_vstup);
+      jmena.push_back(st().s_vstup);
   }
   return jmena;
 }
@@ -94,13 +45,13 @@ std::vector<std::string> vstupy(bool &velky) {
 // created is reported after the protocol is open, into the protocol as well.
 void otevri_vystupy() {
   std::unique_ptr<Vystup> protokol, kopie;
-  if (!st.opt.bez_protokolu) {
-    protokol = Vystup::otevri(st.s_chyby);
+  if (!st().opt.no_protocol) {
+    protokol = Vystup::otevri(st().s_chyby);
     if (!protokol)
-      nelze_otevrit(st.s_chyby, false);
+      nelze_otevrit(st().s_chyby, false);
   }
-  if (st.s_vystup != "...")
-    kopie = Vystup::otevri(st.s_vystup);
+  if (st().s_vystup != "...")
+    kopie = Vystup::otevri(st().s_vystup);
   auto zahod = [&] {
     for (auto *v : {&kopie, &protokol})
       if (*v)
@@ -115,72 +66,69 @@ void otevri_vystupy() {
   for (const auto &v : vstupy(velky))
     ids.push_back(identita(v));
   if (velky) // a list too large to read: refused like a file of the run
-    odmitni(st.s_vstsez);
+    odmitni(st().s_vstsez);
   if (protokol) {
     Identita p = protokol->identita();
     for (const auto &id : ids)
       if (id == p)
-        odmitni(st.s_chyby);
+        odmitni(st().s_chyby);
     ids.push_back(p);
   }
   if (kopie) {
     Identita k = kopie->identita();
     for (const auto &id : ids)
       if (id == k)
-        odmitni(st.s_vystup);
+        odmitni(st().s_vystup);
   }
 
-  if (st.opt.bez_protokolu) {
-    st.errsoub = std::make_unique<report::DiscardSink>();
+  if (st().opt.no_protocol) {
+    report::st().errsoub = std::make_unique<report::DiscardSink>();
   } else {
     std::FILE *f = protokol->predej();
     if (f == nullptr)
-      odmitni(st.s_chyby);
-    st.errsoub = report::FileSink::adopt(f);
+      odmitni(st().s_chyby);
+    report::st().errsoub = report::FileSink::adopt(f);
   }
-  report::st.errsoub = st.errsoub.get();
-  if (st.s_vystup != "...") {
+  if (st().s_vystup != "...") {
     std::FILE *f = kopie ? kopie->predej() : nullptr;
     if (f == nullptr) {
       zahod();
-      nelze_otevrit(st.s_vystup, true);
+      nelze_otevrit(st().s_vystup, true);
     }
-    st.outsoub = report::FileSink::adopt(f);
-    reader::st.outsoub = st.outsoub.get();
-    reader::st.sw_vystup = 'A';
+    reader::st().outsoub = report::FileSink::adopt(f);
+    reader::st().sw_vystup = 'A';
   }
 }
 
 void otevri_soubory() {
   otevri_vystupy();
-  if (st.seznam) {
+  if (st().seznam) {
     bool velky = false;
-    if (!st.linsoub)
-      st.linsoub = Seznam::open(st.s_vstsez, velky);
-    if (!st.linsoub)
-      nelze_otevrit(st.s_vstsez, true);
-    st.sw_muf = 'A';
+    if (!st().linsoub)
+      st().linsoub = Seznam::otevri(st().s_vstsez, velky);
+    if (!st().linsoub)
+      nelze_otevrit(st().s_vstsez, true);
+    st().sw_muf = 'A';
     std::string word;
-    if (st.linsoub->dalsi(word)) {
-      if (word.size() > st.max_jmeno)
+    if (st().linsoub->dalsi(word)) {
+      if (word.size() > st().max_jmeno)
         dlouhy_parametr(word, true, false);
-      st.s_vstup = word;
+      st().s_vstup = word;
     }
   }
-  if (st.opt.dokument && st.sw_muf == 'N')
-    st.insoub = std::make_unique<reader::Input>(*st.opt.dokument, st.opt.read_buffer);
+  if (st().opt.document && st().sw_muf == 'N')
+    reader::st().insoub = std::make_unique<reader::Input>(*st().opt.document, st().opt.read_buffer);
   else
-    st.insoub = reader::Input::open(st.s_vstup, st.opt.read_buffer);
-  if (!st.insoub)
-    nelze_otevrit(st.s_vstup, true);
-  reader::st.insoub = st.insoub.get();
+    reader::st().insoub = reader::Input::open(st().s_vstup, st().opt.read_buffer);
+  if (!reader::st().insoub)
+    nelze_otevrit(st().s_vstup, true);
 }
 
 // "dd/mm/20yy  hh:mm:ss"
 std::string razitko() {
   std::tm t{};
-  if (st.opt.stamp) {
-    t = *st.opt.stamp;
+  if (st().opt.stamp) {
+    t = *st().opt.stamp;
   } else {
     t = mistni_cas(std::time(nullptr));
   }
@@ -190,51 +138,11 @@ std::string razitko() {
   return buf;
 }
 
-void hlavicka(const std::string &stamp) {
-  report::Sink &out = *st.errsoub;
-  switch (report::st.sw_err) {
-  case report::kHtml:
-    out.put("<html>\n<head>\n");
-    out.put("<META http-equiv=\"Content-Type\" content=\"text/html; charset=Windows-1250\">\n");
-    out.put("<title>KUF - vysledky kontroly dat</title>\n</head>\n<body>\n");
-    out.put("<table cellspacing=\"0\" cellpadding=\"2\" border=\"1\" width=100% >\n");
-    out.put("<tr bgcolor=\"lightblue\" valign=\"left\">\n");
-    out.put("<th width=15%> "), out.put("Datum a čas: "_cp);
-    out.put(" </th><th width=20%> "), out.put(stamp);
-    out.put(" </th><th width=12%> "), out.put("Soubor: ");
-    out.put(" </th><th width=38%> "), report::put_markup_text(out, st.s_vstup);
-    out.put(" </th><th width=15%>&nbsp"), out.put(kProgram), out.put(" </th>\n");
-    out.put("</table>\n");
-    out.put("<table cellspacing=\"0\" cellpadding=\"2\" border=\"1\">\n");
-    out.put("<tr bgcolor=\"lightblue\">\n");
-    out.put("<th>Řádek<th>Chyba</th><th>Zaměstnavatel</th><th>Zaměstnanec</th><th>Prvek</th>"
-            "<th>Hodnota</th><th>Očekáváno</th><th>Popis</th>\n"_cp);
-    out.put("</tr>\n");
-    break;
-  case report::kCsv:
-    out.put("Radek;Chyba;Zamestnavatel;Zamestnanec;Prvek;Hodnota;Ocekavano;Popis\n");
-    break;
-  case report::kText:
-    out.put(" "), out.put("Datum a čas: "_cp), out.put("  "), out.put(stamp), out.put("  ");
-    out.put("Soubor: "), out.put("  "), out.put(st.s_vstup), out.put(" \n");
-    out.put("C.radku  Chyba   ICO/Kod Zamestnanec  Prvek      Hodnota Ocekavano   Popis\n\n");
-    break;
-  case report::kXml:
-    out.put("<?xml version = \"1.0\" encoding = \"Windows-1250\"?>");
-    out.put("<KUF_chyby>\n");
-    out.put("<DatumCas>"), out.put(stamp), out.put("</DatumCas>\n");
-    out.put("<Soubor>"), report::put_markup_text(out, st.s_vstup), out.put("</Soubor>\n");
-    break;
-  default:
-    break;
-  }
-}
-
 // The state loop. The end of input runs the summary inside a handler (through konec_vstupu);
 // the handler then leaves state W, which ends the loop.
 void hlavni_smycka() {
   for (;;) {
-    switch (reader::st.rezim_zprac) {
+    switch (reader::st().rezim_zprac) {
     case 'Z':
       reader::zpracuj_ZACp();
       break;
@@ -269,7 +177,7 @@ void hlavni_smycka() {
       rules::zpracuj_NECk();
       break;
     default: // 'W' after the final end of input ('K' is passed inside it)
-      if (!st.ukonceno)
+      if (!st().ukonceno)
         zpracuj_KONp();
       return;
     }
@@ -284,34 +192,31 @@ namespace {
 // then the files, the header and the state loop.
 template <class Zadej>
 int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *totals) {
-  report::reset();
-  reader::reset();
-  rules::reset();
-  st = State{};
-  st.opt = options;
-  st.konzole = &console;
-  report::st.konzole = &console;
-  report::st.posluchac = options.posluchac;
-  report::st.posluchac_kontext = options.posluchac_kontext;
-  reader::st.hlaseni = options.prubeh;
-  reader::st.hlaseni_kontext = options.prubeh_kontext;
+  auto kontrola = std::make_unique<Kontrola>();
+  Aktivni aktivni(*kontrola);
+  st().opt = options;
+  report::st().konzole = &console;
+  report::st().posluchac = options.listener;
+  report::st().posluchac_kontext = options.listener_context;
+  reader::st().hlaseni = options.progress;
+  reader::st().hlaseni_kontext = options.progress_context;
   int code = 0;
   bool ve_smycce = false; // progress lines may stand on the console
   try {
     try {
       console.put("\nProgram  "), console.put(kProgram), console.put("  kontola dat pro KUF\n");
       zadej();
-      report::st.sw_err = format_protokolu(st.s_chyby);
+      report::st().sw_err = format_protokolu(st().s_chyby);
       otevri_soubory();
-      hlavicka(razitko());
-      reader::st.konec_vstupu = konec_vstupu;
+      report::pis_hlavicku(st().s_vstup, razitko(), kProgram);
+      reader::st().konec_vstupu = konec_vstupu;
       ve_smycce = true;
       hlavni_smycka();
-      if (options.prubeh != nullptr) // the last word on the progress: all input is read
-        options.prubeh(options.prubeh_kontext);
+      if (options.progress != nullptr) // the last word on the progress: all input is read
+        options.progress(options.progress_context);
     } catch (const reader::ChybaCteni &) {
       // An input that fails while it is read ends the run like one that cannot be opened.
-      nelze_otevrit(st.s_vstup, true, true);
+      nelze_otevrit(st().s_vstup, true, true);
     } catch (const std::bad_alloc &) {
       rules::uvolni(); // the record store, so that the message can be written
       nedostatek_pameti(ve_smycce);
@@ -319,16 +224,11 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
   } catch (const Stop &stop) {
     code = stop.code;
   }
+  if (totals != nullptr)
+    *totals = {report::st().sumchybE, report::st().sumchybW, report::st().EtabNum};
   // Whatever is still open is closed here: after a fatal condition the protocol and the
   // output copy keep what was written before it.
-  report::st.errsoub = nullptr;
-  report::st.posluchac = nullptr;
-  reader::st.outsoub = nullptr;
-  reader::st.insoub = nullptr;
-  st = State{};
-  rules::uvolni();
-  if (totals != nullptr)
-    *totals = {report::st.sumchybE, report::st.sumchybW};
+  kontrola.reset();
   console.flush();
   return code;
 }
@@ -339,9 +239,9 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
         Totals *totals) {
   auto zadej = [&] {
     zpracuj_argumenty(argc, argv);
-    if (st.s_vstup.substr(0, 1) == "@") {
-      st.seznam = true;
-      st.s_vstsez = st.s_vstup.substr(1);
+    if (st().s_vstup.substr(0, 1) == "@") {
+      st().seznam = true;
+      st().s_vstsez = st().s_vstup.substr(1);
     }
   };
   return proved(zadej, console, options, totals);
@@ -349,17 +249,17 @@ int run(int argc, const char *const *argv, report::Sink &console, const Options 
 
 int run(const Zadani &zadani, report::Sink &console, const Options &options, Totals *totals) {
   auto zadej = [&] {
-    st.max_jmeno = std::string::npos;
-    st.s_vstup = zadani.vstup;
+    st().max_jmeno = std::string::npos;
+    st().s_vstup = zadani.vstup;
     if (zadani.seznam) {
-      st.seznam = true;
-      st.s_vstsez = zadani.vstup;
-      st.s_vstup = "@" + zadani.vstup; // the input of an empty list, as the command line has it
+      st().seznam = true;
+      st().s_vstsez = zadani.vstup;
+      st().s_vstup = "@" + zadani.vstup; // the input of an empty list, as the command line has it
     }
-    st.s_chyby = zadani.chyby;
+    st().s_chyby = zadani.chyby;
     if (zadani.vystup)
-      st.s_vystup = *zadani.vystup;
-    report::st.sw_nepisW = zadani.bez_varovani ? 'A' : 'N';
+      st().s_vystup = *zadani.vystup;
+    report::st().sw_nepisW = zadani.bez_varovani ? 'A' : 'N';
   };
   return proved(zadej, console, options, totals);
 }

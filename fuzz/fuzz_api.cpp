@@ -10,6 +10,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "census.hpp"
 #include "ld952.h"
 #include "private_folder.hpp"
 
@@ -88,6 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   o.protocol = with_protocol ? protocol.c_str() : nullptr;
   o.output_copy = with_copy ? copy.c_str() : nullptr;
   o.suppress_warnings = sw & 16;
+  o.on_finding = [](const ld952_finding *f, void *) {
+    census::add_code({f->code.data, f->code.size});
+  };
   ld952_totals totals{};
   int code = memory ? ld952_check_buffer(list ? list_text.data() : document.data(),
                                          list ? list_text.size() : document.size(), &o, &totals)

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "census.hpp"
 #include "driver.hpp"
 #include "private_folder.hpp"
 
@@ -65,9 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   driver::Options opt;
   opt.read_buffer = buffers[(sw >> 5) & 3];
   if (v_pameti)
-    opt.dokument = std::string_view(reinterpret_cast<const char *>(doc), len);
+    opt.document = std::string_view(reinterpret_cast<const char *>(doc), len);
   report::StringSink console;
-  int code = driver::run(static_cast<int>(args.size()), argv.data(), console, opt);
+  driver::Totals totals;
+  int code = driver::run(static_cast<int>(args.size()), argv.data(), console, opt, &totals);
+  census::add(totals.by_code);
   if (code != 0 && code != 13)
     std::abort();  // a document never ends a run any other way
   if (code == 0) { // a run that ended normally wrote its whole protocol, trailer included

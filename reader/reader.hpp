@@ -37,6 +37,9 @@ double jezdifdbl(double a, double b);
 
 // ---- Input -----------------------------------------------------------------------------------
 
+// Opens a file for reading in binary mode; nullptr when it cannot be opened or is a folder.
+std::FILE *otevri_pro_cteni(const std::string &path);
+
 // A read that failed (not the end of the file): the run cannot go on with that input.
 struct ChybaCteni {};
 
@@ -47,29 +50,41 @@ public:
   static std::unique_ptr<Input> open(const std::string &path, std::size_t buffer_size);
   Input(std::FILE *f, std::size_t buffer_size) : f_(f), buf_(buffer_size ? buffer_size : 1) {}
   Input(std::string_view memory, std::size_t piece_size)
-      : pamet_(memory), kus_(piece_size ? piece_size : 1), velikost_(memory.size()) {}
+      : memory_(memory), piece_(piece_size ? piece_size : 1), size_(memory.size()) {}
   Input(const Input &) = delete;
   Input &operator=(const Input &) = delete;
   ~Input();
   // Reads the next piece into the buffer; an empty view at the end of the file. A read error
   // throws ChybaCteni.
   std::string_view fill();
-  std::uint64_t velikost() const { return velikost_; }
-  bool zacato() const { return zacato_; } // fill has been called
+  std::uint64_t size() const { return size_; } // of the file when opened, or of the memory
+  bool started() const { return started_; }     // fill has been called
 
 private:
   std::FILE *f_ = nullptr;
   std::vector<char> buf_;
-  std::string_view pamet_; // unread part of a document in memory
-  std::size_t kus_ = 0;
-  std::uint64_t velikost_ = 0; // size of the file when it was opened, or of the memory
-  bool zacato_ = false;
+  std::string_view memory_; // unread part of a document in memory
+  std::size_t piece_ = 0;
+  std::uint64_t size_ = 0; // size of the file when it was opened, or of the memory
+  bool started_ = false;   // fill has been called
 };
 
 // ---- Element state of the three sections ---------------------------------------------------
 
 // Per row of a section's element rule table: the occurrence count, the mark, the line and the
 // value of the latest occurrence, and the section's order position.
+// The line text of a stored line number ("" for one never set).
+inline report::Text radek(std::int64_t line) {
+  return line > 0 ? report::Text(line) : report::Text();
+}
+
+// How the presence check of a section writes its rows, as each place of the document has it.
+enum class Pritomnost : char {
+  kNazev,    // ES303 and ES304, value "   ", expected the element name or the count
+  kPocet,    // ES303 and ES304, value " ", expected the count
+  kOpakovani // ES304 only, value " ", expected the count
+};
+
 template <std::size_t N> struct Sekce {
   std::int64_t Pre[N]{};    // occurrences since the section start
   char Esw[N]{};            // 'E' after a failed check, else blank
@@ -81,12 +96,26 @@ template <std::size_t N> struct Sekce {
       Pre[i] = 0, Sum[i] = 0;
     porDat = -1;
   }
-};
+  double hodnota(int x) const { return Sum[x]; }            // value of row x
+  bool chybny(int x) const { return Esw[x] == 'E'; }        // row x failed its check
+  report::Text radka(int x) const { return radek(Lin[x]); } // line text of row x
 
-// The line text of a stored line number ("" for one never set).
-inline report::Text radek(std::int64_t line) {
-  return line > 0 ? report::Text(line) : report::Text();
-}
+  // The presence check against the section's table `tab` (end marker excluded): ES303 for
+  // each element the section lacks, ES304 for each it had more than once, in table order.
+  void pis_pritomnost(const std::array<tables::Prvek, N> &tab, std::string_view line,
+                      Pritomnost jak) const {
+    const std::string_view hodnota = jak == Pritomnost::kNazev ? "   " : " ";
+    for (std::size_t i = 0; i + 1 < N; ++i) {
+      std::string_view name = tab[i].elem;
+      if (Pre[i] > 1)
+        report::zpracuj_chybu(line, "ES304", name, hodnota, report::Text(Pre[i]));
+      else if (Pre[i] == 0 && jak == Pritomnost::kNazev)
+        report::zpracuj_chybu(line, "ES303", name, hodnota, name);
+      else if (Pre[i] == 0 && jak == Pritomnost::kPocet)
+        report::zpracuj_chybu(line, "ES303", name, hodnota, report::Text(Pre[i]));
+    }
+  }
+};
 
 // ---- Scanner and state machine ---------------------------------------------------------------
 
@@ -94,7 +123,7 @@ inline report::Text radek(std::int64_t line) {
 // false when the input has ended for good (the run is then normally over already).
 using KonecVstupu = bool (*)();
 // The check of one section, given the element name and its value.
-using Kontrola = int (*)(std::string_view elem, std::string_view obsah);
+using KontrolaSekce = int (*)(std::string_view elem, std::string_view obsah);
 
 // How far a run has read, for a caller that shows it; told after every piece of input.
 struct Prubeh {
@@ -109,7 +138,7 @@ struct State {
   std::int64_t cislo_radky = 1;       // input line being read, from 1
   char je_OTVZAV = 'N';               // 'A': the "<" of the next tag is already consumed
   char je_ZAVZAV = 'N';               // 'A': the ">" of the current tag is already consumed
-  Input *insoub = nullptr;            // input being read
+  std::unique_ptr<Input> insoub;      // input being read
   KonecVstupu konec_vstupu = nullptr; // asked at the end of each input
   std::string_view okno;              // unread part of the input buffer
   Prubeh prubeh;                      // progress of the run
@@ -118,37 +147,42 @@ struct State {
   // document state machine
   char rezim_zprac = 'Z';                                     // state of the main loop
   Pole<300> buf_element{"        inicializace buf_elementu"}; // scanner buffer
-  Pole<51> akt_elem;               // current element name (50 characters and "/")
-  Pole<300> akt_obsah;             // its content without leading blanks
-  char sw_prvniKUF = 'A';          // 'N' once the root end tag was handled
-  char sw_bylTEL = '\0';           // 'N' from the root start tag, 'A' from an employer on
-  char sw_bylNEC = '\0';           // 'A' once the current employer has a record
-  report::Sink *outsoub = nullptr; // output copy, written while sw_vystup is 'A'
+  Pole<51> akt_elem;                     // current element name (50 characters and "/")
+  Pole<300> akt_obsah;                   // its content without leading blanks
+  char sw_prvniKUF = 'A';                // 'N' once the root end tag was handled
+  char sw_bylTEL = '\0';                 // 'N' from the root start tag, 'A' from an employer on
+  char sw_bylNEC = '\0';                 // 'A' once the current employer has a record
+  std::unique_ptr<report::Sink> outsoub; // output copy, written while sw_vystup is 'A'
   char sw_vystup = 'N';
   // element state of the submitter, employer and employee sections
   Sekce<tables::Ptab.size()> P;
   Sekce<tables::Ttab.size()> T;
   Sekce<tables::Ntab.size()> N;
 };
-extern State st;
-void reset();
+// The reader's part of the check that this thread runs (see driver::Kontrola).
+namespace detail {
+inline thread_local State *aktivni = nullptr;
+}
+inline State &st() { return *detail::aktivni; }
 
 // The current line as text, the line column of most error rows.
-inline report::Text s_cislo_radky() { return report::Text(st.cislo_radky); }
+inline report::Text s_cislo_radky() { return report::Text(st().cislo_radky); }
 
 int dej_element(Pole<300> &buf);
 int dej_zbytek_elementu(Pole<300> &buf, char rezim);
 int preskoc_zbytek_komentare();
 int dej_obsah(Pole<300> &buf);
 
-// Handlers of the document states; each sets the next state itself.
-int zpracuj_ZACp();              // Z: prologue up to the root start tag
-int zpracuj_KUFz();              // G: rest of the root start tag
-int zpracuj_KUF(Kontrola k_Pre); // H: submitter elements, and the place between employers
-int zpracuj_KUFm();              // I: after the root end tag
-int zpracuj_KUFk();              // J: root end tag, presence of the submitter elements
-int zpracuj_TEL(Kontrola k_Tel); // T: employer elements
-int zpracuj_NEC(Kontrola k_Nec); // N: employee elements
+// Handlers of the document states; each sets the next state itself. The three that read value
+// elements write ES300 for a start tag with a rest and ES302 for an end tag that does not
+// match, and hand each element to the check of its section.
+int zpracuj_ZACp();                   // Z: prologue up to the root start tag
+int zpracuj_KUFz();                   // G: rest of the root start tag
+int zpracuj_KUF(KontrolaSekce k_Pre); // H: submitter elements, and the place between employers
+int zpracuj_KUFm();                   // I: after the root end tag
+int zpracuj_KUFk();                   // J: root end tag; ES303 ES304 of the submitter elements
+int zpracuj_TEL(KontrolaSekce k_Tel); // T: employer elements
+int zpracuj_NEC(KontrolaSekce k_Nec); // N: employee elements
 
 // The fixed root line of the output copy.
 inline constexpr std::string_view kKorenVystupu =

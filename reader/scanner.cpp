@@ -13,11 +13,7 @@
 
 namespace reader {
 
-State st;
-
-void reset() { st = State{}; }
-
-std::unique_ptr<Input> Input::open(const std::string &path, std::size_t buffer_size) {
+std::FILE *otevri_pro_cteni(const std::string &path) {
   std::FILE *f = std::fopen(path.c_str(), "rb");
   if (f == nullptr)
     return nullptr;
@@ -26,9 +22,18 @@ std::unique_ptr<Input> Input::open(const std::string &path, std::size_t buffer_s
     std::fclose(f);
     return nullptr;
   }
+  return f;
+}
+
+std::unique_ptr<Input> Input::open(const std::string &path, std::size_t buffer_size) {
+  std::FILE *f = otevri_pro_cteni(path);
+  if (f == nullptr)
+    return nullptr;
   std::setvbuf(f, nullptr, _IONBF, 0); // our own buffer is the only one
   auto in = std::make_unique<Input>(f, buffer_size);
-  in->velikost_ = static_cast<std::uint64_t>(info.st_size);
+  struct stat info {};
+  if (fstat(fileno(f), &info) == 0 && info.st_size > 0)
+    in->size_ = static_cast<std::uint64_t>(info.st_size);
   return in;
 }
 
@@ -39,64 +44,64 @@ Input::~Input() {
 
 std::string_view Input::fill() {
   if (f_ == nullptr) {
-    std::string_view piece = pamet_.substr(0, kus_);
-    pamet_.remove_prefix(piece.size());
-    zacato_ = true;
+    std::string_view piece = memory_.substr(0, piece_);
+    memory_.remove_prefix(piece.size());
+    started_ = true;
     return piece;
   }
   std::size_t n = std::fread(buf_.data(), 1, buf_.size(), f_);
   if (n == 0 && std::ferror(f_))
     throw ChybaCteni{};
-  zacato_ = true;
+  started_ = true;
   return {buf_.data(), n};
 }
 
 namespace {
 
-// Makes `st.okno` non-empty, moving on to the next listed input at the end of one.
+// Makes `okno` non-empty, moving on to the next listed input at the end of one.
 // False when the input has ended for good.
 bool dalsi_kus() {
   for (;;) {
-    if (st.insoub != nullptr) {
-      if (!st.insoub->zacato())
-        st.prubeh.velikost += st.insoub->velikost();
-      st.okno = st.insoub->fill();
-      st.prubeh.precteno += st.okno.size();
-      if (!st.okno.empty()) {
-        if (st.hlaseni != nullptr)
-          st.hlaseni(st.hlaseni_kontext);
+    if (st().insoub != nullptr) {
+      if (!st().insoub->started())
+        st().prubeh.velikost += st().insoub->size();
+      st().okno = st().insoub->fill();
+      st().prubeh.precteno += st().okno.size();
+      if (!st().okno.empty()) {
+        if (st().hlaseni != nullptr)
+          st().hlaseni(st().hlaseni_kontext);
         return true;
       }
     }
-    if (st.konec_vstupu == nullptr || !st.konec_vstupu())
+    if (st().konec_vstupu == nullptr || !st().konec_vstupu())
       return false;
   }
 }
 
 // The next byte of the input, or -1 at its final end.
 inline int znak() {
-  if (st.okno.empty() && !dalsi_kus())
+  if (st().okno.empty() && !dalsi_kus())
     return -1;
-  auto c = static_cast<unsigned char>(st.okno.front());
-  st.okno.remove_prefix(1);
+  auto c = static_cast<unsigned char>(st().okno.front());
+  st().okno.remove_prefix(1);
   return c;
 }
 
-inline void nova_radka() { ++st.cislo_radky; }
+inline void nova_radka() { ++st().cislo_radky; }
 
 // Consumes everything up to and including the next `stop`, counting line feeds.
 bool preskoc_za(char stop) {
   for (;;) {
-    if (st.okno.empty() && !dalsi_kus())
+    if (st().okno.empty() && !dalsi_kus())
       return false;
     std::size_t at = 0; // most often the very next bytes: a line end and the "<"
-    while (at < st.okno.size() && at < 8 && st.okno[at] != stop)
+    while (at < st().okno.size() && at < 8 && st().okno[at] != stop)
       ++at;
-    if (at == st.okno.size() || at == 8)
-      at = st.okno.find(stop, at);
-    std::string_view skipped = st.okno.substr(0, at);
-    st.cislo_radky += std::count(skipped.begin(), skipped.end(), '\n');
-    st.okno.remove_prefix(at == std::string_view::npos ? st.okno.size() : at + 1);
+    if (at == st().okno.size() || at == 8)
+      at = st().okno.find(stop, at);
+    std::string_view skipped = st().okno.substr(0, at);
+    st().cislo_radky += std::count(skipped.begin(), skipped.end(), '\n');
+    st().okno.remove_prefix(at == std::string_view::npos ? st().okno.size() : at + 1);
     if (at != std::string_view::npos)
       return true;
   }
@@ -165,24 +170,24 @@ int cti_text(Pole<300> &buf, const Tridy &tridy) {
   char *out = buf.data();
   std::size_t stored = 0;
   for (;;) {
-    if (st.okno.empty() && !dalsi_kus())
+    if (st().okno.empty() && !dalsi_kus())
       return po_nulu(buf, stored, -1);
-    const char *p = st.okno.data(), *e = p + st.okno.size();
+    const char *p = st().okno.data(), *e = p + st().okno.size();
     const std::size_t room = Pole<300>::capacity - stored;
     const char *q = p;
 #if defined(__SSE2__)
-    std::size_t k = po_sestnacti(p, st.okno.size(), out + stored, room, tridy);
+    std::size_t k = po_sestnacti(p, st().okno.size(), out + stored, room, tridy);
     q += k, stored += k;
 #endif
-    const char *lim = p + std::min(st.okno.size(), room);
+    const char *lim = p + std::min(st().okno.size(), room);
     while (q < lim && tridy.trida[static_cast<unsigned char>(*q)] == kUlozit)
       out[stored++] = *q++;
     if (q == e) {
-      st.okno = {};
+      st().okno = {};
       continue;
     }
     auto c = static_cast<unsigned char>(*q++);
-    st.okno.remove_prefix(static_cast<std::size_t>(q - p));
+    st().okno.remove_prefix(static_cast<std::size_t>(q - p));
     if (tridy.trida[c] == kUlozit) // the 301st character: the buffer is full
       return po_nulu(buf, 299, kPrilisDlouhy);
     if (c == '\n')
@@ -211,34 +216,34 @@ void bez_prefixu(Pole<300> &buf) {
 } // namespace
 
 int dej_element(Pole<300> &buf) {
-  if (st.je_OTVZAV == 'N' && !preskoc_za('<'))
+  if (st().je_OTVZAV == 'N' && !preskoc_za('<'))
     return -1;
-  st.je_OTVZAV = 'N';
-  st.je_ZAVZAV = 'N';
+  st().je_OTVZAV = 'N';
+  st().je_ZAVZAV = 'N';
   int end = cti_text(buf, kJmeno);
   if (end == -1)
     return -1;
   if (end == '>')
-    st.je_ZAVZAV = 'A';
+    st().je_ZAVZAV = 'A';
   bez_prefixu(buf);
   return 0;
 }
 
 int dej_zbytek_elementu(Pole<300> &buf, char rezim) {
-  if (st.je_ZAVZAV == 'A')
+  if (st().je_ZAVZAV == 'A')
     return 0;
-  st.je_OTVZAV = 'N';
+  st().je_OTVZAV = 'N';
   int end = cti_text(buf, rezim == 'A' ? kZbytekA : kZbytekN);
   if (end == -1)
     return -1;
   if (end == kPrilisDlouhy)
     return 1;
-  st.je_ZAVZAV = 'A';
+  st().je_ZAVZAV = 'A';
   return buf.empty() ? 0 : 2;
 }
 
 int preskoc_zbytek_komentare() {
-  st.je_OTVZAV = 'N';
+  st().je_OTVZAV = 'N';
   char okno[3] = {0, 0, 0}; // the last three characters, line ends left out
   for (;;) {
     int c = znak();
@@ -259,16 +264,16 @@ int preskoc_zbytek_komentare() {
 }
 
 int dej_obsah(Pole<300> &buf) {
-  if (st.je_ZAVZAV == 'N' && !preskoc_za('>'))
+  if (st().je_ZAVZAV == 'N' && !preskoc_za('>'))
     return -1;
-  st.je_OTVZAV = 'N';
-  st.je_ZAVZAV = 'N';
+  st().je_OTVZAV = 'N';
+  st().je_ZAVZAV = 'N';
   int end = cti_text(buf, kObsah);
   if (end == -1)
     return -1;
   if (end == kPrilisDlouhy)
     return 1;
-  st.je_OTVZAV = 'A';
+  st().je_OTVZAV = 'A';
   return 0;
 }
 

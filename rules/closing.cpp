@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 
@@ -18,12 +18,12 @@ namespace n = tables::n;
 
 constexpr double kMaxHodin = 1872; // hours of one person in the period, all records together
 
-Text tline(int x) { return reader::radek(reader::st.T.Lin[x]); }
-bool tflag(int x) { return reader::st.T.Esw[x] == 'E'; }
-double tv(int x) { return reader::st.T.Sum[x]; }
-bool nflag(int x) { return reader::st.N.Esw[x] == 'E'; }
+Text tline(int x) { return reader::st().T.radka(x); }
+bool tflag(int x) { return reader::st().T.chybny(x); }
+double tv(int x) { return reader::st().T.hodnota(x); }
+bool nflag(int x) { return reader::st().N.chybny(x); }
 
-Zaznam &na_pozici(std::size_t p) { return st.anec[st.poradi[p]]; }
+Zaznam &na_pozici(std::size_t p) { return st().anec[st().poradi[p]]; }
 
 // Records of one person: both have an identification, and it is the same.
 bool stejny(const Zaznam &a, const Zaznam &b) {
@@ -44,16 +44,18 @@ std::string_view znak(const char &c) {
 // The stable order of the records by identification, in ascending byte order; a record whose
 // AA0126 never arrived stands for its own row and sorts under "-".
 void serad() {
-  std::size_t pocet = static_cast<std::size_t>(st.maxAktiAnec + 1);
-  st.poradi.resize(pocet);
+  std::size_t pocet = static_cast<std::size_t>(st().maxAktiAnec + 1);
+  st().poradi.resize(pocet);
   for (std::size_t r = 0; r < pocet; ++r)
-    st.poradi[r] = r;
-  std::stable_sort(st.poradi.begin(), st.poradi.end(), [](std::size_t a, std::size_t b) {
-    return st.anec[a].anec_iAA0126.view() < st.anec[b].anec_iAA0126.view();
+    st().poradi[r] = r;
+  std::stable_sort(st().poradi.begin(), st().poradi.end(), [](std::size_t a, std::size_t b) {
+    return st().anec[a].anec_iAA0126.view() < st().anec[b].anec_iAA0126.view();
   });
 }
 
-// The checks of one person's records: the first six at positions p to p + pocet.
+// The checks of one person's records, the first six at positions p to p + pocet: the same
+// country, sex, education and year of birth (EL003), the weekly hours together (WL049) and the
+// hours worked together (WL007).
 void skupina(std::size_t p, std::size_t pocet, bool vice_nez_sest) {
   const Zaznam &prvni = na_pozici(p);
   std::string pom_nec(Text(prvni.anec_lin).view());
@@ -63,7 +65,7 @@ void skupina(std::size_t p, std::size_t pocet, bool vice_nez_sest) {
   }
   if (vice_nez_sest)
     pom_nec += ", ...... ";
-  report::st.identnec.assign(prvni.anec_iAA0126);
+  report::st().identnec.assign(prvni.anec_iAA0126);
 
   // The first record that differs from the first one in a personal value.
   auto rozdil = [&](auto hodnota) -> const Zaznam * {
@@ -96,7 +98,7 @@ void skupina(std::size_t p, std::size_t pocet, bool vice_nez_sest) {
   for (std::size_t i = 0; i <= pocet; ++i)
     sum_AA0137 += na_pozici(p + i).anec_iAA0137 == 1;
   if (sum_AA0137 > 1) // the person counts once in the register
-    st.sumz_AA0137 = st.sumz_AA0137 - sum_AA0137 + 1;
+    st().sumz_AA0137 = st().sumz_AA0137 - sum_AA0137 + 1;
   if (auto *z = rozdil([](const Zaznam &r) { return r.anec_iAA0211; }))
     zpracuj_chybu(pom_nec, "EL003", "AA0211", znak(prvni.anec_iAA0211), znak(z->anec_iAA0211));
   if (auto *z = rozdil([](const Zaznam &r) { return r.anec_iAA0223; }))
@@ -106,11 +108,12 @@ void skupina(std::size_t p, std::size_t pocet, bool vice_nez_sest) {
 }
 
 // Employer-wide findings have no employee.
-void za_zamestnavatele() { report::st.identnec.assign("   "); }
+void za_zamestnavatele() { report::st().identnec.assign("   "); }
 
+// The salaries paid against six months of the lowest tariff for the headcount: EL058.
 int chk_AA0118(double vyplaceno) {
-  double minimum = 6.0 * (st.atel_iAA0114 * tables::tabSazeb[0]);
-  if (!(minimum > vyplaceno && st.maxAktiAnec > 9))
+  double minimum = 6.0 * (st().atel_iAA0114 * tables::tabSazeb[0]);
+  if (!(minimum > vyplaceno && st().maxAktiAnec > 9))
     return 0;
   za_zamestnavatele();
   zpracuj_chybu(tline(t::AA0118), "EL058", "AA0118", Text::f("%10.0f", vyplaceno),
@@ -122,26 +125,19 @@ int chk_AA0118(double vyplaceno) {
 
 int zpracuj_TELk() {
   auto cur = reader::s_cislo_radky();
-  for (std::size_t i = 0; i + 1 < tables::Ttab.size(); ++i) {
-    std::int64_t cnt = reader::st.T.Pre[i];
-    std::string_view name = tables::Ttab[i].elem;
-    if (cnt == 0)
-      zpracuj_chybu(cur, "ES303", name, "   ", name);
-    else if (cnt > 1)
-      zpracuj_chybu(cur, "ES304", name, "   ", Text(cnt));
-  }
+  reader::st().T.pis_pritomnost(tables::Ttab, cur, reader::Pritomnost::kNazev);
 
   serad();
-  const std::size_t pocet = st.poradi.size();
+  const std::size_t pocet = st().poradi.size();
   char sav_AA0223 = ' ';
   if (pocet > 0)
     sav_AA0223 = na_pozici(0).anec_iAA0223;
   for (std::size_t p = 0; p < pocet; ++p) {
     auto kod = static_cast<unsigned char>(na_pozici(p).anec_iAA0223);
     if (kod < 'C')
-      ++st.sumz_AA0223_Z;
+      ++st().sumz_AA0223_Z;
     if (kod != static_cast<unsigned char>(sav_AA0223))
-      st.sw_stejne_vzdelani = 'N';
+      st().sw_stejne_vzdelani = 'N';
   }
 
   for (std::size_t p = 0; p + 1 < pocet;) {
@@ -153,44 +149,44 @@ int zpracuj_TELk() {
     p = q + 1;
   }
 
-  if (!tflag(t::AA0114) && tv(t::AA0114) != st.sumz_AA0136) {
-    Text hodnota = Text::f("%10.4f", tv(t::AA0114)), soucet = Text::f("%10.4f", st.sumz_AA0136);
+  if (!tflag(t::AA0114) && tv(t::AA0114) != st().sumz_AA0136) {
+    Text hodnota = Text::f("%10.4f", tv(t::AA0114)), soucet = Text::f("%10.4f", st().sumz_AA0136);
     za_zamestnavatele();
     if (hodnota.view() != soucet.view())
       zpracuj_chybu(tline(t::AA0114), "EL020", "AA0114", hodnota, soucet);
   }
-  if (!tflag(t::AA0115) && tv(t::AA0115) != st.sumz_AA0137) {
+  if (!tflag(t::AA0115) && tv(t::AA0115) != st().sumz_AA0137) {
     za_zamestnavatele();
     zpracuj_chybu(tline(t::AA0115), "EL021", "AA0115", Text::f("%10.0f", tv(t::AA0115)),
-                  Text::f("%10.0f", st.sumz_AA0137));
+                  Text::f("%10.0f", st().sumz_AA0137));
   }
-  if (!tflag(t::AA0118) && tv(t::AA0118) != st.sumz_AA0144) {
+  if (!tflag(t::AA0118) && tv(t::AA0118) != st().sumz_AA0144) {
     za_zamestnavatele();
     zpracuj_chybu(tline(t::AA0118), "EL022", "AA0118", Text::f("%10.0f", tv(t::AA0118)),
-                  Text::f("%10.0f", st.sumz_AA0144));
+                  Text::f("%10.0f", st().sumz_AA0144));
   }
-  if (st.sw_anec_AA0137 < 2 && st.maxAktiAnec > 9) {
+  if (st().sw_anec_AA0137 < 2 && st().maxAktiAnec > 9) {
     za_zamestnavatele();
     zpracuj_chybu("   ", "WL042", "   ", "   ", "   ");
   }
-  if (st.sw_anec_AA0033 > 0) {
+  if (st().sw_anec_AA0033 > 0) {
     za_zamestnavatele();
-    zpracuj_chybu(reader::radek(st.lin_anec_AA0033), "WL053", "AA0033", st.val_anec_AA0033,
+    zpracuj_chybu(reader::radek(st().lin_anec_AA0033), "WL053", "AA0033", st().val_anec_AA0033,
                   "delka 2");
   }
-  chk_AA0118(st.atel_iAA0118);
-  const auto zaznamu = st.maxAktiAnec + 1;
-  if (st.sw_stejne_vzdelani == 'A' && zaznamu > 9) {
+  chk_AA0118(st().atel_iAA0118);
+  const auto zaznamu = st().maxAktiAnec + 1;
+  if (st().sw_stejne_vzdelani == 'A' && zaznamu > 9) {
     za_zamestnavatele();
     zpracuj_chybu("   ", "EL081", "AA0223", znak(sav_AA0223), "   ");
   }
-  if (st.sumz_AA0223_Z > zaznamu / 2 && zaznamu > 9) {
+  if (st().sumz_AA0223_Z > zaznamu / 2 && zaznamu > 9) {
     za_zamestnavatele();
     zpracuj_chybu("   ", "EL082", "AA0223", "   ", "   ");
   }
-  if (reader::st.sw_bylNEC == 'N')
+  if (reader::st().sw_bylNEC == 'N')
     zpracuj_chybu(cur, "ES309", "   ", "   ", "   ");
-  reader::st.rezim_zprac = 'H';
+  reader::st().rezim_zprac = 'H';
   return 0;
 }
 

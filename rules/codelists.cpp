@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 
@@ -38,6 +38,15 @@ constexpr auto kStatyPodleKodu = [] {
             [](auto a, auto b) { return a.kod < b.kod || (a.kod == b.kod && a.radek < b.radek); });
   return idx;
 }();
+
+// The end of a code-list lookup: 0 for a listed value, else the finding `code` and 1.
+int v_ciselniku(bool listed, std::string_view code, std::string_view elem, std::string_view text,
+                std::string_view expected = "   ") {
+  if (listed)
+    return 0;
+  zpracuj_chybu(s_cislo_radky(), code, elem, text, expected);
+  return 1;
+}
 
 report::Text osm_cislic(std::uint32_t v) { return report::Text::f("%08u", v); }
 
@@ -97,21 +106,22 @@ std::uint32_t cislo_ico(std::string_view text) {
 }
 
 int cis_predkladatelu(std::string_view text) {
-  st.l_predkladatel = cislo_ico(text);
-  if (reader::st.P.Esw[tables::p::ICOpredkladatele] == 'E')
+  st().l_predkladatel = cislo_ico(text);
+  if (reader::st().P.chybny(tables::p::ICOpredkladatele))
     return 1;
   const auto &list = tables::TcisPredkladatele;
-  if (std::binary_search(list.begin(), list.end(), st.l_predkladatel))
+  if (std::binary_search(list.begin(), list.end(), st().l_predkladatel))
     return 0;
-  zpracuj_chybu(s_cislo_radky(), "ER202", "ICOpredkladatele", osm_cislic(st.l_predkladatel), "   ");
+  zpracuj_chybu(s_cislo_radky(), "ER202", "ICOpredkladatele", osm_cislic(st().l_predkladatel),
+                "   ");
   return 1;
 }
 
 int cis_poskytovatelu(std::string_view text) {
   std::uint32_t ico = cislo_ico(text);
-  if (reader::st.T.Esw[tables::t::AA0017] == 'E')
+  if (reader::st().T.chybny(tables::t::AA0017))
     return 1;
-  auto line = reader::radek(reader::st.T.Lin[tables::t::AA0017]);
+  auto line = reader::st().T.radka(tables::t::AA0017);
   const auto &list = tables::TcisPoskytovatele;
   auto it = std::lower_bound(list.begin(), list.end(), ico);
   if (it == list.end() || *it != ico) {
@@ -119,8 +129,8 @@ int cis_poskytovatelu(std::string_view text) {
     return 1;
   }
   std::uint32_t jeho = tables::TcisPoskPredkladatel[static_cast<std::size_t>(it - list.begin())];
-  if (jeho != st.l_predkladatel)
-    zpracuj_chybu(line, "WR204", "ICOpredkladatele", osm_cislic(st.l_predkladatel),
+  if (jeho != st().l_predkladatel)
+    zpracuj_chybu(line, "WR204", "ICOpredkladatele", osm_cislic(st().l_predkladatel),
                   osm_cislic(jeho));
   return 0;
 }
@@ -138,10 +148,7 @@ int cis_kodzam(std::string_view text) {
 }
 
 int cis_kodpraf(std::string_view text) {
-  if (v_serazenem(tables::TcisPraf, text))
-    return 0;
-  zpracuj_chybu(s_cislo_radky(), "EL055", "AA0019", text, "   ");
-  return 1;
+  return v_ciselniku(v_serazenem(tables::TcisPraf, text), "EL055", "AA0019", text);
 }
 
 std::int32_t radek_statu(std::string_view text) {
@@ -154,9 +161,9 @@ std::int32_t radek_statu(std::string_view text) {
 
 int cis_kodstat(std::string_view text) {
   if (text.size() > 2) {
-    st.sw_anec_AA0033 = 1;
-    st.lin_anec_AA0033 = reader::st.cislo_radky;
-    st.val_anec_AA0033.assign(text);
+    st().sw_anec_AA0033 = 1;
+    st().lin_anec_AA0033 = reader::st().cislo_radky;
+    st().val_anec_AA0033.assign(text);
   }
   std::int32_t row = radek_statu(text);
   if (row == static_cast<std::int32_t>(tables::TcisStat.size())) {
@@ -169,31 +176,19 @@ int cis_kodstat(std::string_view text) {
 }
 
 int cis_postzam(std::string_view text) {
-  if (v_seznamu(tables::TcisPostzam, text))
-    return 0;
-  zpracuj_chybu(s_cislo_radky(), "EL068", "AA0091", text, "   ");
-  return 1;
+  return v_ciselniku(v_seznamu(tables::TcisPostzam, text), "EL068", "AA0091", text);
 }
 
 int cis_koddppv(std::string_view text) {
-  if (v_seznamu(tables::TcisDppv, text))
-    return 0;
-  zpracuj_chybu(s_cislo_radky(), "EL004", "AA0130", text, "10, (1)");
-  return 1;
+  return v_ciselniku(v_seznamu(tables::TcisDppv, text), "EL004", "AA0130", text, "10, (1)");
 }
 
 int cis_kodnuts(std::string_view text, std::string_view elem) {
-  if (v_serazenem(tables::TcisNuts, text))
-    return 0;
-  zpracuj_chybu(s_cislo_radky(), "EL056", elem, text, "   ");
-  return 1;
+  return v_ciselniku(v_serazenem(tables::TcisNuts, text), "EL056", elem, text);
 }
 
 int cis_kodvzde(std::string_view text) {
-  if (v_seznamu(tables::TcisVzde, text))
-    return 0;
-  zpracuj_chybu(s_cislo_radky(), "EL048", "AA0223", text, "   ");
-  return 1;
+  return v_ciselniku(v_seznamu(tables::TcisVzde, text), "EL048", "AA0223", text);
 }
 
 double tarif(double t, double k, double g) {

@@ -3,7 +3,7 @@
 // that fails its length or conversion stops here; one that fails only its range goes on to
 // the rules particular to the element.
 #include "cp1250.hpp"
-#include "internal.hpp"
+#include "record_store.hpp"
 #include "rules.hpp"
 
 namespace rules {
@@ -27,7 +27,7 @@ int najdi_a_zapis(reader::Sekce<N> &s, std::string_view elem, std::string_view o
     return -1;
   }
   s.Esw[row] = ' ';
-  s.Lin[row] = reader::st.cislo_radky;
+  s.Lin[row] = reader::st().cislo_radky;
   ++s.Pre[row];
   ++s.porDat;
   if (s.porDat != row) {
@@ -89,7 +89,7 @@ void rozsah(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
 } // namespace
 
 int k_Pre(std::string_view elem, std::string_view obsah) {
-  auto &s = reader::st.P;
+  auto &s = reader::st().P;
   int row = najdi_a_zapis<tables::Ptab>(s, elem, obsah);
   if (row < 0)
     return 1;
@@ -105,7 +105,7 @@ int k_Pre(std::string_view elem, std::string_view obsah) {
 }
 
 int k_Tel(std::string_view elem, std::string_view obsah) {
-  auto &s = reader::st.T;
+  auto &s = reader::st().T;
   int row = najdi_a_zapis<tables::Ttab>(s, elem, obsah);
   if (row < 0)
     return 1;
@@ -128,7 +128,7 @@ int k_Tel(std::string_view elem, std::string_view obsah) {
 }
 
 int k_Nec(std::string_view elem, std::string_view obsah) {
-  auto &s = reader::st.N;
+  auto &s = reader::st().N;
   int row = najdi_a_zapis<tables::Ntab>(s, elem, obsah);
   if (row < 0)
     return 1;

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 
@@ -28,42 +28,37 @@ namespace {
 
 // The row of a new record: a row of an earlier employer, or a new one past them.
 void radek_zaznamu() {
-  auto r = static_cast<std::size_t>(st.maxAktiAnec);
-  if (st.anec.size() <= r) {
-    st.anec.emplace_back();
-    st.anec.back().zacni();
+  auto r = static_cast<std::size_t>(st().maxAktiAnec);
+  if (st().anec.size() <= r) {
+    st().anec.emplace_back();
+    st().anec.back().zacni();
   }
 }
 
 } // namespace
 
 int zpracuj_NECz() {
-  if (st.sw_pis_TelPre == 'A') {
-    for (std::size_t i = 0; i + 1 < tables::Ttab.size(); ++i) {
-      std::int64_t n = reader::st.T.Pre[i];
-      if (n == 0 || n > 1)
-        zpracuj_chybu(s_cislo_radky(), n == 0 ? "ES303" : "ES304", tables::Ttab[i].elem, " ",
-                      report::Text(n));
-    }
-    st.sw_pis_TelPre = 'N';
+  if (st().sw_pis_TelPre == 'A') {
+    reader::st().T.pis_pritomnost(tables::Ttab, s_cislo_radky(), reader::Pritomnost::kPocet);
+    st().sw_pis_TelPre = 'N';
   }
-  reader::st.rezim_zprac = 'N';
-  reader::st.N.zacni();
-  ++st.maxAktiAnec; // the store has no capacity limit: every record gets a row of its own
+  reader::st().rezim_zprac = 'N';
+  reader::st().N.zacni();
+  ++st().maxAktiAnec; // the store has no capacity limit: every record gets a row of its own
   radek_zaznamu();
-  reader::st.sw_bylNEC = 'A';
+  reader::st().sw_bylNEC = 'A';
   return 0;
 }
 
 void zachyt_zamestnance(int row, std::string_view obsah, double x) {
   namespace n = tables::n;
-  if (st.maxAktiAnec < 0) // only inside a record, which has its row
+  if (st().maxAktiAnec < 0) // only inside a record, which has its row
     return;
-  Zaznam &z = st.anec[static_cast<std::size_t>(st.maxAktiAnec)];
+  Zaznam &z = st().anec[static_cast<std::size_t>(st().maxAktiAnec)];
   switch (row) {
   case n::AA0126:
     z.anec_iAA0126.assign(obsah);
-    z.anec_lin = reader::st.cislo_radky;
+    z.anec_lin = reader::st().cislo_radky;
     z.ma_AA0126 = true;
     break;
   case n::AA0231:
@@ -79,7 +74,7 @@ void zachyt_zamestnance(int row, std::string_view obsah, double x) {
     z.anec_iAA0033 = static_cast<std::int16_t>(radek_statu(obsah));
     break;
   case n::AA0013:
-    st.necsav_AA0013.assign(obsah);
+    st().necsav_AA0013.assign(obsah);
     break;
   case n::AA0131:
     z.anec_iAA0131 = x;

@@ -3,7 +3,7 @@
 // days, age), and the record's share of the employer's running sums.
 #include <cmath>
 
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 
@@ -20,9 +20,9 @@ constexpr double kDniRoku = 366;       // days of the year
 constexpr double kPracovnichDni = 130; // working days of the period, holidays included
 constexpr double kHodinObdobi = 1248;  // hours of the period of one full-time employee
 
-double v(int x) { return reader::st.N.Sum[x]; }
-bool flag(int x) { return reader::st.N.Esw[x] == 'E'; }
-Text line(int x) { return reader::radek(reader::st.N.Lin[x]); }
+double v(int x) { return reader::st().N.hodnota(x); }
+bool flag(int x) { return reader::st().N.chybny(x); }
+Text line(int x) { return reader::st().N.radka(x); }
 // True when none of the elements carries the mark E: a rule reading them may run.
 bool bez_chyb(std::initializer_list<int> xs) {
   for (int x : xs)
@@ -36,24 +36,19 @@ bool venku(double x, double lo, double hi) { return x < lo || x > hi; }
 // The first character of the saved occupation code, as a signed 8-bit value: above "0" and
 // equal to "0" select different limits; anything below "0" or above 127 is neither.
 int kod_zamestnani() {
-  std::string_view kod = st.necsav_AA0013;
+  std::string_view kod = st().necsav_AA0013;
   return kod.empty() ? 0 : static_cast<signed char>(kod[0]);
 }
 
+// The rules of one record, numbered as the rule list of a record has them; the codes are
+// listed at zpracuj_NECk.
 int k_NecK() {
   auto cur = reader::s_cislo_radky();
   const int c = kod_zamestnani();
   const bool nad0 = c > '0', rovno0 = c == '0';
 
   // Rule 0: every element exactly once.
-  for (std::size_t i = 0; i + 1 < tables::Ntab.size(); ++i) {
-    std::int64_t cnt = reader::st.N.Pre[i];
-    std::string_view name = tables::Ntab[i].elem;
-    if (cnt == 0)
-      zpracuj_chybu(cur, "ES303", name, "   ", name);
-    else if (cnt > 1)
-      zpracuj_chybu(cur, "ES304", name, "   ", Text(cnt));
-  }
+  reader::st().N.pis_pritomnost(tables::Ntab, cur, reader::Pritomnost::kNazev);
 
   // 1: weekly working time.
   if (bez_chyb({n::AA0131})) {
@@ -215,25 +210,23 @@ int k_NecK() {
 } // namespace
 
 int zpracuj_NECk() {
-  report::Sink &con = *report::st.konzole;
-  con.put(Text::f(" Radek%8lld pro zamestnance", static_cast<long long>(reader::st.cislo_radky)));
-  report::put_right(con, report::st.identnec, 11);
+  report::Sink &con = *report::st().konzole;
+  con.put(Text::f(" Radek%8lld pro zamestnance", static_cast<long long>(reader::st().cislo_radky)));
+  report::put_right(con, report::st().identnec, 11);
   con.put(" zamestnavatel");
-  report::put_right(con, report::st.telicokod, 11);
+  report::put_right(con, report::st().telicokod, 11);
   con.put('\r');
-  ++reader::st.prubeh.zaznamu;
-  reader::st.rezim_zprac = 'T';
+  ++reader::st().prubeh.zaznamu;
+  reader::st().rezim_zprac = 'T';
   auto cur = reader::s_cislo_radky();
-  for (std::size_t i = 0; i + 1 < tables::Ntab.size(); ++i)
-    if (reader::st.N.Pre[i] > 1)
-      zpracuj_chybu(cur, "ES304", tables::Ntab[i].elem, " ", Text(reader::st.N.Pre[i]));
+  reader::st().N.pis_pritomnost(tables::Ntab, cur, reader::Pritomnost::kOpakovani);
   k_NecK();
-  st.sumz_AA0136 += v(n::AA0136);
+  st().sumz_AA0136 += v(n::AA0136);
   if (v(n::AA0137) == 1)
-    st.sumz_AA0137 += v(n::AA0137);
+    st().sumz_AA0137 += v(n::AA0137);
   if (v(n::AA0137) > 1)
-    st.sw_anec_AA0137 = 2;
-  st.sumz_AA0144 += v(n::AA0144);
+    st().sw_anec_AA0137 = 2;
+  st().sumz_AA0144 += v(n::AA0144);
   return 0;
 }
 

@@ -1,6 +1,6 @@
 // The rules of the submitter: its identification number by check digit and in the list of
 // submitters, the form of its e-mail address, and the form and calendar of the creation time.
-#include "internal.hpp"
+#include "record_store.hpp"
 
 namespace rules {
 
@@ -9,12 +9,9 @@ namespace {
 using reader::s_cislo_radky;
 using report::zpracuj_chybu;
 
+// The submitter's identification number by its check digit: EL031.
 int chk_ICOPredkladatele(std::string_view ico) {
-  if (chk_ICO(ico) == 0)
-    return 0;
-  reader::st.P.Esw[tables::p::ICOpredkladatele] = 'E';
-  zpracuj_chybu(s_cislo_radky(), "EL031", "ICOpredkladatele", ico, "   ");
-  return 1;
+  return chk_ico_prvku(ico, reader::st().P.Esw[tables::p::ICOpredkladatele], "ICOpredkladatele");
 }
 
 // A two-character field of the creation time between two texts, compared as texts.
@@ -26,6 +23,20 @@ bool cislice(char c) { return c >= '0' && c <= '9'; }
 
 } // namespace
 
+int chk_ico_prvku(std::string_view ico, char &esw, std::string_view elem) {
+  if (chk_ICO(ico) == 0)
+    return 0;
+  esw = 'E';
+  zpracuj_chybu(s_cislo_radky(), "EL031", elem, ico, "   ");
+  return 1;
+}
+
+bool platny_den(std::string_view mesic, std::string_view den) {
+  return mezi(mesic, "01", "12") && mezi(den, "01", "31") && !(mesic == "02" && den > "28") &&
+         !((mesic == "04" || mesic == "06" || mesic == "09" || mesic == "11") && den > "30");
+}
+
+// The form of an e-mail address: ESEMA.
 int chk_eposta(std::string_view mail) {
   std::size_t tecka = mail.find('.'), zavinac = mail.find('@');
   std::size_t posledni = mail.rfind('.'), konec = mail.size() - 1;
@@ -38,20 +49,18 @@ int chk_eposta(std::string_view mail) {
   return 1;
 }
 
-// YYYY-MM-DDThh:mm:ss, nineteen characters (the length check came first).
+// The creation time YYYY-MM-DDThh:mm:ss, nineteen characters (the length check came first),
+// in 2008 or 2009 and on a calendar day: ESVYT.
 int chk_vytvoreno(std::string_view v) {
   if (v.size() != 19)
     return 0;
   std::string_view mesic = v.substr(5, 2), den = v.substr(8, 2);
   std::string_view hodina = v.substr(11, 2), minuta = v.substr(14, 2), sekunda = v.substr(17, 2);
-  bool dobre =
-      (v.substr(0, 4) == "2008" || v.substr(0, 4) == "2009") && mezi(mesic, "01", "12") &&
-      mezi(den, "01", "31") && !(mesic == "02" && den > "28") &&
-      !((mesic == "04" || mesic == "06" || mesic == "09" || mesic == "11") && den > "30") &&
-      mezi(hodina, "00", "23") && mezi(minuta, "00", "59") && mezi(sekunda, "00", "59") &&
-      cislice(mesic[1]) && cislice(den[1]) && cislice(hodina[1]) && cislice(minuta[1]) &&
-      cislice(sekunda[1]) && v[4] == '-' && v[7] == '-' && v[13] == ':' && v[16] == ':' &&
-      v[10] == 'T';
+  bool dobre = (v.substr(0, 4) == "2008" || v.substr(0, 4) == "2009") && platny_den(mesic, den) &&
+               mezi(hodina, "00", "23") && mezi(minuta, "00", "59") && mezi(sekunda, "00", "59") &&
+               cislice(mesic[1]) && cislice(den[1]) && cislice(hodina[1]) && cislice(minuta[1]) &&
+               cislice(sekunda[1]) && v[4] == '-' && v[7] == '-' && v[13] == ':' && v[16] == ':' &&
+               v[10] == 'T';
   if (dobre)
     return 0;
   zpracuj_chybu(s_cislo_radky(), "ESVYT", "vytvoreno", v, "   ");

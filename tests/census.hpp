@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "report.hpp"
 
@@ -27,11 +28,21 @@ struct Counts {
   }
 };
 
-// Adds the counts of the run that has just ended.
-inline void add() {
-  static Counts counts;
-  for (std::size_t i = 0; i < counts.n.size(); ++i)
-    counts.n[i] += report::st.EtabNum[i];
+inline Counts &counts() {
+  static Counts c;
+  return c;
+}
+
+// Adds the counts of a run that has ended.
+inline void add(const report::Pocty &kody) {
+  for (std::size_t i = 0; i < kody.size(); ++i)
+    counts().n[i] += kody[i];
+}
+
+// Adds one row of a protocol, by its code.
+inline void add_code(std::string_view code) {
+  if (const tables::Chyba *row = tables::najdi_chybu(code))
+    ++counts().n[static_cast<std::size_t>(row - tables::Etab.data())];
 }
 
 } // namespace census

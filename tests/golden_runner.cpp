@@ -174,8 +174,9 @@ Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
   fs::current_path(dir);
   report::StringSink console;
   Result r;
-  r.exit = driver::run(static_cast<int>(args.size()), argv.data(), console, opt);
-  census::add();
+  driver::Totals totals;
+  r.exit = driver::run(static_cast<int>(args.size()), argv.data(), console, opt, &totals);
+  census::add(totals.by_code);
   r.console = console.text();
   fs::current_path(back);
   collect(r, dir);

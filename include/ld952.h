@@ -3,9 +3,9 @@
  * protocol, output copy and console text as the command-line program with the same
  * arguments, and tells a callback of every row of the protocol.
  *
- * All texts are Windows-1250. One check runs at a time in a process: the checker keeps the
- * state of a run in static storage, so calls must not overlap (not from two threads, and not
- * from inside a callback). */
+ * All texts are Windows-1250. Every call is a check of its own, with all its state in an
+ * object of that call: calls may run at the same time on different threads (with different
+ * files), and a callback may start another check. */
 #ifndef LD952_H
 #define LD952_H
 

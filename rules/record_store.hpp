@@ -65,10 +65,22 @@ struct State {
   // submitter
   std::uint32_t l_predkladatel = 0; // the submitter's number from the last lookup
 };
-extern State st;
+// The rules' part of the check that this thread runs (see driver::Kontrola).
+namespace detail {
+inline thread_local State *aktivni = nullptr;
+}
+inline State &st() { return *detail::aktivni; }
 
 // A number truncated toward zero to a 32-bit integer; values beyond its range stop at its ends.
 std::int32_t cele(double x);
+
+// The identification number `ico` of element `elem` by its check digit: EL031 and the mark
+// `esw` set to E when it fails. Returns 0 when valid, else 1.
+int chk_ico_prvku(std::string_view ico, char &esw, std::string_view elem);
+
+// A calendar day given by two-character month and day texts, compared as texts (February
+// has 28 days).
+bool platny_den(std::string_view mesic, std::string_view den);
 
 // After the generic check of a submitter element whose length passed (range failures too).
 void pravidla_predkladatele(int row, std::string_view obsah);

@@ -1,65 +1,11 @@
-// Error rows in the four protocol formats, the counts by weight and by code, and the sinks.
-#include "report.hpp"
-
+// Small formatted texts: integers, the fixed-point numbers of error rows without printf, and
+// the escaping and alignment of the texts that the protocol formats write.
 #include <cmath>
 #include <cstdarg>
 
-#include "cp1250.hpp"
+#include "format.hpp"
 
 namespace report {
-
-State st;
-
-void reset() { st = State{}; }
-
-bool Sink::flush() {
-  if (used_ > 0) {
-    if (ok_ && !emit({buf_.data(), used_}))
-      ok_ = false;
-    used_ = 0;
-  }
-  return ok_;
-}
-
-void Sink::spill(std::string_view s) {
-  flush();
-  if (s.size() >= buf_.size()) {
-    if (ok_ && !emit(s))
-      ok_ = false;
-    return;
-  }
-  std::memcpy(buf_.data(), s.data(), s.size());
-  used_ = s.size();
-}
-
-std::unique_ptr<FileSink> FileSink::adopt(std::FILE *f) {
-  std::setvbuf(f, nullptr, _IONBF, 0); // the sink buffers already
-  return std::make_unique<FileSink>(f, true);
-}
-
-FileSink::~FileSink() {
-  if (f_ != nullptr) {
-    flush();
-    if (owned_)
-      std::fclose(f_);
-  }
-}
-
-bool FileSink::emit(std::string_view bytes) {
-  return std::fwrite(bytes.data(), 1, bytes.size(), f_) == bytes.size();
-}
-
-bool FileSink::close() {
-  bool good = flush();
-  if (f_ != nullptr) {
-    if (owned_)
-      good = std::fclose(f_) == 0 && good;
-    else
-      good = std::fflush(f_) == 0 && good;
-    f_ = nullptr;
-  }
-  return good;
-}
 
 Text::Text(std::int64_t v) {
   char digits[24];
@@ -182,27 +128,6 @@ Text Text::f(const char *fmt, ...) {
   return t;
 }
 
-namespace {
-
-// Bytes that a column must not hold as they are: bit 1 in HTML and XML, bit 2 in CSV.
-constexpr auto kZvlastni = [] {
-  std::array<std::uint8_t, 256> t{};
-  for (char c : {'&', '<', '>', '"'})
-    t[static_cast<unsigned char>(c)] |= 1;
-  for (char c : {';', '"', '\r', '\n'})
-    t[static_cast<unsigned char>(c)] |= 2;
-  return t;
-}();
-
-bool ma_zvlastni(std::string_view s, std::uint8_t bit) {
-  std::uint8_t any = 0;
-  for (char c : s)
-    any |= kZvlastni[static_cast<unsigned char>(c)];
-  return (any & bit) != 0;
-}
-
-} // namespace
-
 void put_markup_text(Sink &out, std::string_view s) {
   if (!ma_zvlastni(s, 1)) {
     out.put(s);
@@ -242,98 +167,6 @@ void put_right(Sink &out, std::string_view s, std::size_t width) {
     pad -= k;
   }
   out.put(s);
-}
-
-namespace {
-
-// A CSV column: inside double quotes, each quote doubled, when it holds ; " CR or LF.
-void put_csv_column(Sink &out, std::string_view s) {
-  if (!ma_zvlastni(s, 2)) {
-    out.put(s);
-    return;
-  }
-  out.put('"');
-  for (char c : s) {
-    if (c == '"')
-      out.put('"');
-    out.put(c);
-  }
-  out.put('"');
-}
-
-void write_row(const Nalez &col) {
-  Sink &out = *st.errsoub;
-  switch (st.sw_err) {
-  case kCsv:
-    for (std::size_t i = 0; i < col.size(); ++i) {
-      if (i > 0)
-        out.put(';');
-      put_csv_column(out, col[i]);
-    }
-    out.put('\n');
-    break;
-  case kText: {
-    static constexpr std::size_t width[8] = {9, 5, 9, 9, 7, 10, 10, 30};
-    static constexpr std::string_view gap[8] = {"", "  ", " ", "  ", " ", "  ", "  ", "  "};
-    for (std::size_t i = 0; i < col.size(); ++i) {
-      out.put(gap[i]);
-      put_right(out, col[i], width[i]);
-    }
-    out.put('\n');
-    break;
-  }
-  case kHtml: {
-    bool bold = col[1].substr(0, 1) == "E";
-    out.put("<tr>\n");
-    for (std::size_t i = 0; i < col.size(); ++i) {
-      out.put(i == 1 && bold ? "<td><b>&nbsp;" : "<td>&nbsp;");
-      put_markup_text(out, col[i]);
-      out.put(i == 1 && bold ? "</b></td>\n" : "</td>\n");
-    }
-    break;
-  }
-  case kXml: {
-    static constexpr std::string_view tag[8] = {"Radek", "KodChyby", "Zamestnavatel", "Zamestnanec",
-                                                "Prvek", "Hodnota",  "DelkaHodn",     "Popis"};
-    out.put("<Chyba>\n");
-    for (std::size_t i = 0; i < col.size(); ++i) {
-      out.put('<'), out.put(tag[i]), out.put('>');
-      put_markup_text(out, col[i]);
-      out.put("</"), out.put(tag[i]), out.put(">\n");
-    }
-    out.put("</Chyba>\n");
-    break;
-  }
-  default:
-    break;
-  }
-}
-
-} // namespace
-
-int zpracuj_chybu(std::string_view line, std::string_view code, std::string_view elem,
-                  std::string_view value, std::string_view expected) {
-  std::string_view cek = expected.substr(0, 60);
-  char weight = code.empty() ? '\0' : code[0];
-  if (weight == 'W')
-    ++st.sumchybW;
-  else if (weight == 'E')
-    ++st.sumchybE;
-  if (weight == 'W' && st.sw_nepisW == 'A')
-    return 0;
-  const tables::Chyba *row = tables::najdi_chybu(code);
-  if (row != nullptr)
-    ++st.EtabNum[static_cast<std::size_t>(row - tables::Etab.data())];
-  else
-    row = &tables::Etab.back();
-  if (cek.substr(0, 1) == "?")
-    cek = row->cek;
-  const Nalez radek = {line, code, st.telicokod, st.identnec, elem, value, cek, row->txt};
-  if (st.errsoub != nullptr)
-    write_row(radek);
-  if (st.posluchac != nullptr)
-    st.posluchac(radek, st.posluchac_kontext);
-  return 1;
 }
 
 } // namespace report

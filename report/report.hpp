@@ -1,7 +1,7 @@
-// Error rows and the byte sinks they are written to. Every finding of every check goes through
+// The protocol and the byte sinks it is written to. Every finding of every check goes through
 // zpracuj_chybu, which counts it, looks its code up in the error catalogue and writes one row
-// into the protocol in the format chosen at start-up. This layer sits below the reader and the
-// rules, which both report through it.
+// into the protocol in the format chosen at start-up. This layer sits right above the tables,
+// below the reader and the rules, which both report through it.
 #pragma once
 
 #include <array>
@@ -185,27 +185,39 @@ enum : char { kHtml = 'H', kCsv = 'C', kText = 'T', kXml = 'X' };
 // description, in the order of the protocol's columns.
 using Nalez = std::array<std::string_view, 8>;
 using Posluchac = void (*)(const Nalez &row, void *context);
+// A count per row of the error catalogue.
+using Pocty = std::array<std::int64_t, tables::Etab.size()>;
 
 struct State {
-  char sw_err = kHtml;       // protocol format
-  char sw_nepisW = 'N';      // 'A' after -w: rows of weight W are counted, not written
-  Sink *errsoub = nullptr;   // the protocol file
-  Sink *konzole = nullptr;   // the console (standard output)
-  std::int64_t sumchybE = 0; // findings of weight E
-  std::int64_t sumchybW = 0; // findings of weight W, suppressed ones included
-  std::array<std::int64_t, tables::Etab.size()> EtabNum{}; // rows written per catalogue row
+  char sw_err = kHtml;           // protocol format
+  char sw_nepisW = 'N';          // 'A' after -w: rows of weight W are counted, not written
+  std::unique_ptr<Sink> errsoub; // the protocol file
+  Sink *konzole = nullptr;       // the console, the caller's
+  std::int64_t sumchybE = 0;     // findings of weight E
+  std::int64_t sumchybW = 0;     // findings of weight W, suppressed ones included
+  Pocty EtabNum{};               // rows written per catalogue row
   Pole<19> telicokod;            // employer column: AA0017, "/" and AA0113 when given
   Pole<11> identnec;             // employee column: AA0126 of the record concerned
   Posluchac posluchac = nullptr; // told of every row written to the protocol
   void *posluchac_kontext = nullptr;
 };
-extern State st;
-void reset();
+
+// The report's part of the check that this thread runs (see driver::Kontrola).
+namespace detail {
+inline thread_local State *aktivni = nullptr;
+}
+inline State &st() { return *detail::aktivni; }
 
 // Reports one finding: line text, code, element, value, expected text ("?" asks for the
 // catalogue's). Returns 0 when the row was suppressed by -w, else 1.
 int zpracuj_chybu(std::string_view line, std::string_view code, std::string_view elem,
                   std::string_view value, std::string_view expected);
+
+// The header of the protocol, in its format: the input name, the run stamp and the program tag.
+void pis_hlavicku(std::string_view vstup, std::string_view razitko, std::string_view program);
+// The end of the protocol, in its format: the rows per code (HTML only), the totals of weight
+// E and W and the trailer.
+void pis_zaver();
 
 // Writes a text that comes from the document, the command line or the catalogue into an HTML
 // or XML protocol, with & < > " as entities.

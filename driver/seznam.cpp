@@ -1,0 +1,58 @@
+// The list file of list mode: input names separated by white space, each ending at its first
+// NUL byte; read whole, from a file or from memory, at most Seznam::kMaxSeznam bytes.
+#include "seznam.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "reader.hpp"
+
+namespace driver {
+
+std::unique_ptr<Seznam> Seznam::otevri(const std::string &path, bool &velky) {
+  std::FILE *f = reader::otevri_pro_cteni(path);
+  if (f == nullptr)
+    return nullptr;
+  std::string text;
+  bool good = true;
+  char chunk[1 << 16];
+  for (std::size_t n; good && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) {
+    velky = text.size() + n > kMaxSeznam; // an endless or huge list is refused, not read
+    good = !velky;
+    if (good)
+      text.append(chunk, n);
+  }
+  good = good && !std::ferror(f);
+  std::fclose(f);
+  return good ? std::make_unique<Seznam>(std::move(text)) : nullptr;
+}
+
+std::unique_ptr<Seznam> Seznam::z_pameti(std::string_view text, bool &velky) {
+  velky = text.size() > kMaxSeznam;
+  return velky ? nullptr : std::make_unique<Seznam>(std::string(text));
+}
+
+bool Seznam::dalsi(std::string &word) {
+  auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (pozice_ < text_.size() && blank(text_[pozice_]))
+    ++pozice_;
+  if (pozice_ == text_.size())
+    return false;
+  std::size_t from = pozice_;
+  while (pozice_ < text_.size() && !blank(text_[pozice_]))
+    ++pozice_;
+  std::size_t end = text_.find('\0', from);
+  word.assign(text_, from, std::min(end, pozice_) - from);
+  return true;
+}
+
+std::vector<std::string> Seznam::nahled() const {
+  Seznam copy = *this;
+  std::vector<std::string> words;
+  for (std::string w; copy.dalsi(w);)
+    words.push_back(w);
+  return words;
+}
+
+} // namespace driver

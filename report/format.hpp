@@ -1,0 +1,52 @@
+// The protocol formats as a table of writers, one file per format (format_html.cpp,
+// format_csv.cpp, format_text.cpp, format_xml.cpp), and what their writers share.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "report.hpp"
+
+namespace report {
+
+// What the header of a protocol shows besides its fixed texts.
+struct Hlavicka {
+  std::string_view vstup;   // input document (in list mode the first one)
+  std::string_view razitko; // run stamp "dd/mm/20yy  hh:mm:ss"
+  std::string_view program; // program tag
+};
+
+// The writers of one format, each given the protocol sink.
+struct Format {
+  void (*pis_hlavicku)(Sink &out, const Hlavicka &h);            // header, before the first row
+  void (*pis_radek)(Sink &out, const Nalez &row);                // one error row
+  void (*pis_souhrn)(Sink &out, const Pocty &EtabNum);           // rows per code; nullptr: none
+  void (*pis_celkem)(Sink &out, std::int64_t e, std::int64_t w); // totals and the trailer
+};
+extern const Format kFormatHtml;
+extern const Format kFormatCsv;
+extern const Format kFormatText;
+extern const Format kFormatXml;
+
+// The writers of protocol format `sw_err` (kHtml for any other value).
+const Format &format(char sw_err);
+
+// Bytes that a column must not hold as they are: bit 1 in HTML and XML, bit 2 in CSV.
+inline constexpr auto kZvlastni = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (char c : {'&', '<', '>', '"'})
+    t[static_cast<unsigned char>(c)] |= 1;
+  for (char c : {';', '"', '\r', '\n'})
+    t[static_cast<unsigned char>(c)] |= 2;
+  return t;
+}();
+
+inline bool ma_zvlastni(std::string_view s, std::uint8_t bit) {
+  std::uint8_t any = 0;
+  for (char c : s)
+    any |= kZvlastni[static_cast<unsigned char>(c)];
+  return (any & bit) != 0;
+}
+
+} // namespace report

@@ -1,0 +1,39 @@
+// The XML protocol (schemas/protokol.xsd): the root with the run stamp and the input, one
+// <Chyba> element per finding, the totals and the end of the root.
+#include "format.hpp"
+
+namespace report {
+
+namespace {
+
+void pis_hlavicku(Sink &out, const Hlavicka &h) {
+  out.put("<?xml version = \"1.0\" encoding = \"Windows-1250\"?>");
+  out.put("<KUF_chyby>\n");
+  out.put("<DatumCas>"), out.put(h.razitko), out.put("</DatumCas>\n");
+  out.put("<Soubor>"), put_markup_text(out, h.vstup), out.put("</Soubor>\n");
+}
+
+void pis_radek(Sink &out, const Nalez &col) {
+  static constexpr std::string_view tag[8] = {"Radek", "KodChyby", "Zamestnavatel", "Zamestnanec",
+                                              "Prvek", "Hodnota",  "DelkaHodn",     "Popis"};
+  out.put("<Chyba>\n");
+  for (std::size_t i = 0; i < col.size(); ++i) {
+    out.put('<'), out.put(tag[i]), out.put('>');
+    put_markup_text(out, col[i]);
+    out.put("</"), out.put(tag[i]), out.put(">\n");
+  }
+  out.put("</Chyba>\n");
+}
+
+void pis_celkem(Sink &out, std::int64_t e, std::int64_t w) {
+  auto cislo8 = [](std::int64_t v) { return Text::f("%8lld", static_cast<long long>(v)); };
+  out.put("\n<CelkemchybE>"), out.put(cislo8(e)), out.put("</CelkemchybE>\n");
+  out.put("<CelkemchybW>"), out.put(cislo8(w)), out.put("</CelkemchybW>\n");
+  out.put("</KUF_chyby>\n");
+}
+
+} // namespace
+
+const Format kFormatXml = {pis_hlavicku, pis_radek, nullptr, pis_celkem};
+
+} // namespace report

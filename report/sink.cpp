@@ -1,0 +1,56 @@
+// The byte sinks of the protocol, the output copy and the console: a buffer that remembers
+// its first failure, and the file behind it.
+#include "report.hpp"
+
+namespace report {
+
+bool Sink::flush() {
+  if (used_ > 0) {
+    if (ok_ && !emit({buf_.data(), used_}))
+      ok_ = false;
+    used_ = 0;
+  }
+  return ok_;
+}
+
+void Sink::spill(std::string_view s) {
+  flush();
+  if (s.size() >= buf_.size()) {
+    if (ok_ && !emit(s))
+      ok_ = false;
+    return;
+  }
+  std::memcpy(buf_.data(), s.data(), s.size());
+  used_ = s.size();
+}
+
+std::unique_ptr<FileSink> FileSink::adopt(std::FILE *f) {
+  std::setvbuf(f, nullptr, _IONBF, 0); // the sink buffers already
+  return std::make_unique<FileSink>(f, true);
+}
+
+FileSink::~FileSink() {
+  if (f_ != nullptr) {
+    flush();
+    if (owned_)
+      std::fclose(f_);
+  }
+}
+
+bool FileSink::emit(std::string_view bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), f_) == bytes.size();
+}
+
+bool FileSink::close() {
+  bool good = flush();
+  if (f_ != nullptr) {
+    if (owned_)
+      good = std::fclose(f_) == 0 && good;
+    else
+      good = std::fflush(f_) == 0 && good;
+    f_ = nullptr;
+  }
+  return good;
+}
+
+} // namespace report

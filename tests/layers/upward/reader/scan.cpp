@@ -1,0 +1,2 @@
+// A reader file that reaches up into the rules.
+#include "regel.hpp"

@@ -1,0 +1,139 @@
+// Checks running at the same time on different threads: each has all its state in its own
+// check object, so eight reports checked at once give, byte for byte, the protocols, output
+// copies, console texts and exit codes of the same checks run one after another; and a check
+// started from inside another one's listener leaves the outer check as it was.
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "driver.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read(const fs::path &p) {
+  std::ifstream f(p, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+struct Outcome {
+  int exit = -1;
+  std::int64_t e = 0, w = 0;
+  std::string console, protocol, copy;
+  bool operator==(const Outcome &) const = default;
+};
+
+// One check of `document` from memory into files of `dir` named by `n`, in the protocol
+// format of its extension, with a fixed run stamp.
+Outcome check(const std::string &document, const fs::path &dir, std::size_t n) {
+  static const char *kFormats[] = {".htm", ".csv", ".txt", ".xml"};
+  driver::Zadani zadani;
+  zadani.vstup = "kuf" + std::to_string(n) + ".xml";
+  zadani.chyby = (dir / ("p" + std::to_string(n) + kFormats[n % 4])).string();
+  zadani.vystup = (dir / ("c" + std::to_string(n) + ".xml")).string();
+  zadani.bez_varovani = n == 5;
+  driver::Options opt;
+  opt.document = document;
+  opt.read_buffer = 1 + 97 * n; // a different piece size on every thread
+  std::tm stamp{};
+  stamp.tm_mday = 24, stamp.tm_mon = 11, stamp.tm_year = 108;
+  opt.stamp = stamp;
+  report::StringSink console;
+  driver::Totals totals;
+  Outcome r;
+  r.exit = driver::run(zadani, console, opt, &totals);
+  r.e = totals.e, r.w = totals.w;
+  r.console = console.text();
+  r.protocol = read(zadani.chyby);
+  r.copy = read(*zadani.vystup);
+  return r;
+}
+
+TEST(Threads, EightChecksAtOnceMatchSingleRuns) {
+  const std::string chyby = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
+  const std::string dobry = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf.xml");
+  ASSERT_FALSE(chyby.empty());
+  ASSERT_FALSE(dobry.empty());
+  // Eight different reports: the two examples whole, and the faulty one broken off at six
+  // places (the later ones inside an employer or a record).
+  std::vector<std::string> docs = {dobry, chyby};
+  for (std::size_t i = 1; i <= 6; ++i)
+    docs.push_back(chyby.substr(0, chyby.size() * i / 7));
+
+  fs::path dir = fs::temp_directory_path() / ("kuf-threads-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "single");
+  std::vector<Outcome> single;
+  for (std::size_t n = 0; n < docs.size(); ++n)
+    single.push_back(check(docs[n], dir / "single", n));
+
+  for (int round = 0; round < 3; ++round) {
+    fs::path at = dir / ("round" + std::to_string(round));
+    fs::create_directories(at);
+    std::vector<Outcome> together(docs.size());
+    std::vector<std::thread> threads;
+    for (std::size_t n = 0; n < docs.size(); ++n)
+      threads.emplace_back([&, n] { together[n] = check(docs[n], at, n); });
+    for (auto &t : threads)
+      t.join();
+    for (std::size_t n = 0; n < docs.size(); ++n) {
+      EXPECT_EQ(together[n].exit, single[n].exit) << "report " << n;
+      EXPECT_TRUE(together[n] == single[n]) << "round " << round << ", report " << n;
+    }
+  }
+  EXPECT_GT(single[1].e, 0); // the faulty example has findings to compare
+  fs::remove_all(dir);
+}
+
+TEST(Threads, CheckInsideAListener) {
+  const std::string chyby = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
+  const std::string dobry = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf.xml");
+  fs::path dir = fs::temp_directory_path() / ("kuf-nested-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "single");
+  fs::create_directories(dir / "nested");
+  const Outcome outer = check(chyby, dir / "single", 1), inner = check(dobry, dir / "single", 2);
+
+  struct Nested {
+    const std::string *document;
+    fs::path dir;
+    Outcome got;
+    int rows = 0;
+  } nested{&dobry, dir / "nested", {}, 0};
+  driver::Zadani zadani;
+  zadani.vstup = "kuf1.xml";
+  zadani.chyby = (dir / "nested" / "p1.csv").string();
+  zadani.vystup = (dir / "nested" / "c1.xml").string();
+  driver::Options opt;
+  opt.document = chyby;
+  opt.read_buffer = 98;
+  std::tm stamp{};
+  stamp.tm_mday = 24, stamp.tm_mon = 11, stamp.tm_year = 108;
+  opt.stamp = stamp;
+  opt.listener = [](const report::Nalez &, void *context) {
+    auto &n = *static_cast<Nested *>(context);
+    if (n.rows++ == 0)
+      n.got = check(*n.document, n.dir, 2);
+  };
+  opt.listener_context = &nested;
+  report::StringSink console;
+  driver::Totals totals;
+  Outcome r;
+  r.exit = driver::run(zadani, console, opt, &totals);
+  r.e = totals.e, r.w = totals.w;
+  r.console = console.text();
+  r.protocol = read(zadani.chyby);
+  r.copy = read(*zadani.vystup);
+  EXPECT_TRUE(r == outer);
+  EXPECT_TRUE(nested.got == inner);
+  EXPECT_GT(nested.rows, 1);
+  fs::remove_all(dir);
+}
+
+} // namespace
