@@ -25,7 +25,7 @@ std::vector<std::string> vstupy(bool &velky) {
     return {st().s_vstup};
   std::vector<std::string> jmena = {st().s_vstsez};
   st().linsoub = st().opt.document ? Seznam::z_pameti(*st().opt.document, velky)
-                               : Seznam::otevri(st().s_vstsez, velky);
+                                   : Seznam::otevri(st().s_vstsez, velky);
   if (st().linsoub) {
     auto words = st().linsoub->nahled();
     for (std::size_t i = 0; i < words.size() && (i == 0 || words[i] != "..."); ++i)

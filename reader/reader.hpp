@@ -58,7 +58,7 @@ public:
   // throws ChybaCteni.
   std::string_view fill();
   std::uint64_t size() const { return size_; } // of the file when opened, or of the memory
-  bool started() const { return started_; }     // fill has been called
+  bool started() const { return started_; }    // fill has been called
 
 private:
   std::FILE *f_ = nullptr;
