@@ -53,6 +53,16 @@ TEST(StrToDbl, ConvertsLongDigitRunsExactly) {
   EXPECT_DOUBLE_EQ(v, 1e-298);
 }
 
+// Sixteen significant digits can exceed 2^53: the mantissa is then not exact, so these take the
+// way of the C library rather than the quotient of two doubles.
+TEST(StrToDbl, SixteenDigitsAreRoundedOnce) {
+  for (const char *t : {"9.513282814504773", "990997441.4579967", "9999.383683404875"}) {
+    double v = 0;
+    ASSERT_EQ(reader::StrToDbl(v, t, 'R'), 0) << t;
+    EXPECT_EQ(v, std::strtod(t, nullptr)) << t;
+  }
+}
+
 TEST(StrToDbl, ConvertsAsTheCLibraryDoes) {
   std::mt19937 gen(2008);
   for (int i = 0; i < 200000; ++i) {

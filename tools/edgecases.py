@@ -272,6 +272,12 @@ def part(f, **more):
     return v
 
 
+def short(days, years, weekly, hours):
+    """A record of AA0136 = 0.1 over the given days, with the years of employment given."""
+    return part(0.1, AA0218=str(days), AA0225="0", AA0216=years, AA0131=weekly, AA0132=hours,
+                AA0219="8")
+
+
 def pay(total, **more):
     """A record paid AA0144 = total, its parts adding up to it."""
     v = {"AA0144": str(total), "AA0145": str(total - 17742)}
@@ -334,11 +340,18 @@ def rule_cases():
          "Years of employment. EL006: y = trunc(100 x (AA0218 / 366 - 0.0005)) / 100 above\n"
          "AA0216 + AA0225; AA0218 = 182 gives 0.49: 0.49 (R1) passes, 0.48 (R2) does not. EL076:\n"
          "AA0216 + AA0225 above 2008 - AA0231 - 13 (20 for 1975): 20 (R3) passes, 20.01 (R4) does\n"
-         "not; born 1994 the limit is 1 (R5 passes with 1, R6 fails with 1.01).",
+         "not; born 1994 the limit is 1 (R5 passes with 1, R6 fails with 1.01). Part-time records\n"
+         "(AA0136 = 0.1) of fewer days round y down at other places: 88 days give 0.23 (R7 0.23\n"
+         "and R8 0.235 pass, R9 0.229 fails), 110 days 0.30 (R10 0.295 fails), 26 days 0.07 (R11\n"
+         "0.065 fails), 22 days 0.05 (R12 0.055 passes); 182 days against 0.486 (R13) fails.",
          one([{"AA0225": "0", "AA0216": "0.49"}, {"AA0225": "0", "AA0216": "0.48"},
               {"AA0225": "10", "AA0216": "10"}, {"AA0225": "10", "AA0216": "10.01"},
               {"AA0231": "1994", "AA0225": "0", "AA0216": "1"},
-              {"AA0231": "1994", "AA0225": "0", "AA0216": "1.01"}]))
+              {"AA0231": "1994", "AA0225": "0", "AA0216": "1.01"},
+              short(88, "0.23", "8", "90"), short(88, "0.235", "8", "90"),
+              short(88, "0.229", "8", "90"), short(110, "0.295", "6", "90"),
+              short(26, "0.065", "30", "40"), short(22, "0.055", "30", "40"),
+              {"AA0225": "0", "AA0216": "0.486"}]))
     top10, top9 = tariff(1, 10, 12), tariff(1, 9, 12)
     case(c, "tariffs",
          f"Tariffs of table 1. EL051: class 10 grade 5 is {tariff(1, 10, 5)}: one more (R1) fails.\n"
