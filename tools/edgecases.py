@@ -399,11 +399,12 @@ def rule_cases():
          "Records of one employee (same AA0126) with AA0136 = 0.5 over 100 days. WL049: the\n"
          "working time of the records in the register above 79.991: A 40 + 39.99 passes, B 40 +\n"
          "30 + 9.991 passes, C 40 + 30 + 9.992 fails, D 40 + 40 fails, E 40 + 40 with one record\n"
-         "not in the register passes. WL007 (records F to J not in the register): the hours of\n"
-         "up to six records above 1872, after\n"
-         "each record: F four records of 468 pass, G 468 x 3 + 468.01 fails once, H six records\n"
-         "of 300 and a seventh that is not looked at pass, I 700 + 700 + 500 fails after the\n"
-         "third record and J 1000 + 900 + 100 after the second and the third.",
+         "not in the register passes. WL007 (records F to K not in the register): the hours of\n"
+         "up to six records above 1872, after each record: F four records of 468 pass, G 468 x 3\n"
+         "+ 468.01 fails once, H seven records of 320 fail once, after the sixth, the seventh not\n"
+         "being looked at (the line column ends with \", ...... \"), K six records of 320 fail\n"
+         "once (no mark), I 700 + 700 + 500 fails after the third record and J 1000 + 900 + 100\n"
+         "after the second and the third.",
          document([employer([record(r.pop("AA0126"), r) for r in [
              grp("A", AA0131="40"), grp("A", AA0131="39.99"),
              grp("B", AA0131="40"), grp("B", AA0131="30"), grp("B", AA0131="9.991"),
@@ -413,16 +414,17 @@ def rule_cases():
              *[grp(*x, AA0137="2") for x in [
                  ("F", "468"), ("F", "468"), ("F", "468"), ("F", "468"),
                  ("G", "468"), ("G", "468"), ("G", "468"), ("G", "468.01"),
-                 *[("H", "300")] * 7, ("I", "700"), ("I", "700"), ("I", "500"),
+                 *[("H", "320")] * 7, *[("K", "320")] * 6,
+                 ("I", "700"), ("I", "700"), ("I", "500"),
                  ("J", "1000"), ("J", "900"), ("J", "100")]]]])]))
     low = lambda n, code, total: [{"AA0223": code} for _ in range(n)] + \
         [{"AA0223": "M"} for _ in range(total - n)]
     case(c, "education",
          "EL082: more than half of ten or more records with an education code below C. Ten\n"
          "records: 6 of A passes the edge (employer 1), 5 do not (2), 6 of C are not below C\n"
-         "(3); nine records all B are too few (4, which also has no EL081).",
+         "(3); nine records all B are too few (4, which also has no EL081); 6 of B pass it (5).",
          employers_apart([({}, low(6, "A", 10)), ({}, low(5, "B", 10)), ({}, low(6, "C", 10)),
-                          ({}, low(9, "B", 9))]))
+                          ({}, low(9, "B", 9)), ({}, low(6, "B", 10))]))
     case(c, "counts",
          "Counts of records. EL081 (one education code for all) from ten records: nine (1) and\n"
          "ten (2). WL042 (all in the register) from eleven: ten (2) and eleven (3). EL082 with\n"
