@@ -417,6 +417,16 @@ def rule_cases():
                  *[("H", "320")] * 7, *[("K", "320")] * 6,
                  ("I", "700"), ("I", "700"), ("I", "500"),
                  ("J", "1000"), ("J", "900"), ("J", "100")]]]])]))
+    x = lambda: record("X", {})
+    case(c, "flags",
+         "Group checks skipped by the mark of the last record read: X has two full-time records\n"
+         "(40 + 40 hours a week, 1072 + 1072 hours), so WL049 and WL007 (1). A last record with\n"
+         "AA0131 out of range skips WL049 (2), with AA0137 out of range too (3), with AA0132 out\n"
+         "of range WL007 (4).",
+         document([employer([x(), x()], AA0113="1"),
+                   employer([x(), x(), record("Y", {"AA0131": "40.5"})], AA0113="2"),
+                   employer([x(), x(), record("Y", {"AA0137": "3"})], AA0113="3"),
+                   employer([x(), x(), record("Y", {"AA0132": "-1"})], AA0113="4")]))
     low = lambda n, code, total: [{"AA0223": code} for _ in range(n)] + \
         [{"AA0223": "M"} for _ in range(total - n)]
     case(c, "education",
