@@ -42,7 +42,11 @@ TEST(CisloICO, ReadsTheLeadingNumberLikeAtof) {
               {"4294967296", 0},
               {"0x1A", 0},
               {".5e1", 5},
-              {"-0.5", 0}};
+              {"-0.5", 0},
+              {"2E2", 200},
+              {"1e+2xx", 100},
+              {"25e-1", 2},
+              {"1e+", 1}};
   for (const Row &r : rows)
     EXPECT_EQ(rules::cislo_ico(r.text), r.value) << r.text;
 }
