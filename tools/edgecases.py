@@ -427,6 +427,15 @@ def rule_cases():
                    employer([x(), x(), record("Y", {"AA0131": "40.5"})], AA0113="2"),
                    employer([x(), x(), record("Y", {"AA0137": "3"})], AA0113="3"),
                    employer([x(), x(), record("Y", {"AA0132": "-1"})], AA0113="4")]))
+    case(c, "order",
+         "The order of the records is rebuilt for every employer: the first employer's records\n"
+         "sort the other way round (B before A), and P and Q of the second employer are two\n"
+         "people (no WL049 for 40 + 40). An unknown country code shows three blanks in EL003:\n"
+         "U has XX then CZ, V has CZ then XX (third employer).",
+         document([employer([record("B", {}), record("A", {})], AA0113="1"),
+                   employer([record("P", {}), record("Q", {})], AA0113="2"),
+                   employer([record("U", {"AA0033": "XX"}), record("U", {}), record("V", {}),
+                             record("V", {"AA0033": "XX"})], AA0113="3")]))
     low = lambda n, code, total: [{"AA0223": code} for _ in range(n)] + \
         [{"AA0223": "M"} for _ in range(total - n)]
     case(c, "education",
