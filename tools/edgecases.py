@@ -480,24 +480,28 @@ def rule_cases():
          "EL064 (5, WL063 instead), 901 fails (6); 11 (7) and 10 (8) are WL063, being within\n"
          "100 of a; a = b = 1000: 110 (15) is WL063, 109 (16) EL064.\n"
          "a = b = 10: 20 (9) is within 10, 21 (10) is not; 110 (11) is within 100, 111 (12) not.\n"
-         "a = 100, b = 125: 135 (13) is within 10 of b, 136 (14) is not.",
+         "a = 100, b = 125: 135 (13) is within 10 of b, 136 (14) is not. a = 10.95, b = 0:\n"
+         "21 (17) is 10.05 off, WL063; 111 (18) is 100.05 off, EL064.",
          employers_apart([budget(120, 100), budget(121, 100), budget(80, 100), budget(79, 100),
                           budget(900, 100), budget(901, 100), budget(11, 100), budget(10, 100),
                           budget(20, 10), budget(21, 10), budget(110, 10), budget(111, 10),
                           budget(135, 100, 125), budget(136, 100, 125), budget(110, 1000),
-                          budget(109, 1000)]))
+                          budget(109, 1000), budget(21, 10.95, 0), budget(111, 10.95, 0)]))
     def money(x, d):
         return ({"AA0123": str(x), "AA0118": str(d), "AA0119": "0", "AA0116": "0",
                  "AA0114": "0.0001", "AA0115": "0"}, [])
     case(c, "salary-budget",
          "AA0123 against d = AA0118 - AA0119 = 100, employers without records: WL061 outside 1.6 d\n"
          "to 2.4 d: 160 (1) and 240 (3) pass, 159 (2) and 241 (4) fail; EL062 outside 0.22 d to\n"
-         "18 d: 22 (5) is WL061 only, 21 (6) EL062; 1800 (7) WL061, 1801 (8) EL062.",
+         "18 d: 22 (5) is WL061 only, 21 (6) EL062; 1800 (7) WL061, 1801 (8) EL062. The least\n"
+         "value shown is rounded up from 0.49: 11 for d = 50 (9), 10 for 9.02 with d = 41 (10).",
          employers_apart([money(160, 100), money(159, 100), money(240, 100), money(241, 100),
-                          money(22, 100), money(21, 100), money(1800, 100), money(1801, 100)]))
+                          money(22, 100), money(21, 100), money(1800, 100), money(1801, 100),
+                          money(10, 50), money(9, 41)]))
     dates = ["20080630", "20080631", "20080731", "20080732", "20080700", "20080701",
              "20080930", "20080931", "20080229", "20080228", "20080431", "20081131",
-             "20081231", "20081232", "20080001", "20081301"]
+             "20081231", "20081232", "20080001", "20081301", "20080131", "20080331",
+             "20080531", "20080831", "20081031"]
     case(c, "dates",
          "AA0110 as a date (EL050), one employer each (ES110 also holds it to 20080601 -\n"
          "20080930): " + ", ".join(dates) + ".",
