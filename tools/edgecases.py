@@ -297,21 +297,27 @@ def rule_cases():
          "Weekly working time. A full-time record (AA0136 = 1) below 30 hours is EL070: 29.99 (R1)\n"
          "is, 30 (R2) is not. WL060: outside 20 x 182 x AA0136 / AA0218 to 60 x 182 x AA0136 /\n"
          "AA0218; with AA0136 = 0.5 and AA0218 = 182 the band is 10 to 30: 9.99 (R3) and 30.01\n"
-         "(R6) are outside, 10 (R4) and 30 (R5) inside.",
+         "(R6) are outside, 10 (R4) and 30 (R5) inside. The upper bound shown is at most 40:\n"
+         "39.57 over 138 days (R7), 40.44 shown as 40 over 135 days (R8).",
          one([{"AA0131": "29.99"}, {"AA0131": "30"},
               part(0.5, AA0131="9.99"), part(0.5, AA0131="10"), part(0.5, AA0131="30"),
-              part(0.5, AA0131="30.01")]))
+              part(0.5, AA0131="30.01"),
+              part(0.5, AA0218="138", AA0131="13", AA0132="400"),
+              part(0.5, AA0218="135", AA0131="13", AA0132="400")]))
     case(c, "holiday",
          "EL069: AA0219 below trunc(10 x AA0135) / d + AA0210, d = 80 for an occupation code from\n"
          "1 on, 85 for one beginning with 0 (unknown, EL046). With AA0210 = 3: AA0135 = 40 gives 5\n"
          "days, so AA0219 = 8 (R1) passes and 7 (R2) not; AA0135 = 7.9 gives 0 (R3, AA0219 = 3)\n"
          "and 8 gives 1 (R4); with the code 01234, 8 gives 0 (R5) and 8.5 gives 1 (R6).\n"
-         "EL010: AA0134 below AA0135: 40 against 40 passes (R7), 39.99 does not (R8).",
+         "EL010: AA0134 below AA0135: 40 against 40 passes (R7), 39.99 does not (R8).\n"
+         "8.4 hours with the code 01234 are 0 days (R9); 8 with 11210 are 1 day (R10).",
          one([{"AA0219": "8"}, {"AA0219": "7"}, {"AA0135": "7.9", "AA0219": "3"},
               {"AA0135": "8", "AA0219": "3"},
               {"AA0135": "8", "AA0219": "3", "AA0013": "01234"},
               {"AA0135": "8.5", "AA0219": "3", "AA0013": "01234"},
-              {"AA0134": "40"}, {"AA0134": "39.99"}]))
+              {"AA0134": "40"}, {"AA0134": "39.99"},
+              {"AA0135": "8.4", "AA0219": "3", "AA0013": "01234"},
+              {"AA0135": "8", "AA0219": "3", "AA0013": "11210"}]))
     case(c, "days",
          "Days in the register and worked. EL080: AA0218 below (AA0132 - AA0133) / 8 + AA0219\n"
          "(8.5 for an occupation code beginning with 0): AA0132 = 800, AA0219 = 82 is 182 (R1,\n"
@@ -359,7 +365,10 @@ def rule_cases():
          "one below (R4) and one above (R5) fail. Without a table the whole table spans 5460 to\n"
          "36500 (R6 to R9). EL012: the personal bonus up to the top of the class, "
          f"{top10} in class 10\n(R10 passes, R11 fails), half of {top9} in class 9 (R12, R13). "
-         f"EL013: the management\nbonus up to 0.6 x {top10} (R14 passes, R15 fails).",
+         f"EL013: the management\nbonus up to 0.6 x {top10} (R14 passes, R15 fails). "
+         "Class 1 halves its top as well (R16). No\ntariff or bonus rule for a record not in "
+         "the register (R17), nor bonus rules with\nAA0136 = 0 (R18, which has its own "
+         "findings), nor for bonuses that fail their length\n(R19).",
          one([{"AA0138": str(tariff(1, 10, 5) + 1)},
               {"AA0128": "0", "AA0138": str(tariff(1, 10, 1))},
               {"AA0128": "0", "AA0138": str(top10)},
@@ -370,7 +379,19 @@ def rule_cases():
               {"AA0139": str(top10)}, {"AA0139": str(top10 + 1)},
               {"AA0127": "9", "AA0138": str(tariff(1, 9, 5)), "AA0139": str(top9 // 2)},
               {"AA0127": "9", "AA0138": str(tariff(1, 9, 5)), "AA0139": str(top9 // 2 + 1)},
-              {"AA0140": str(top10 * 6 // 10)}, {"AA0140": str(top10 * 6 // 10 + 1)}]))
+              {"AA0140": str(top10 * 6 // 10)}, {"AA0140": str(top10 * 6 // 10 + 1)},
+              {"AA0127": "1", "AA0138": str(tariff(1, 1, 5)),
+               "AA0139": str(tariff(1, 1, 12) // 2 + 1)},
+              part(0.5, AA0137="2", AA0138=str(tariff(1, 10, 5) + 1), AA0139=str(top10 + 1),
+                   AA0140=str(top10 * 6 // 10 + 1)),
+              {"AA0136": "0", "AA0139": str(top10 + 1), "AA0140": str(top10 * 6 // 10 + 1)},
+              {"AA0139": "1000000", "AA0140": "1000000"}]))
+    case(c, "tariffs-without-class",
+         "A record without AA0127 (ES303, and ES305 for every element after it) has class 0:\n"
+         "the whole tariff table holds (R1 passes, R2 without a grade too, R3 fails), and the\n"
+         "bonus rules do not run.",
+         one([{"AA0127": None}, {"AA0127": None, "AA0128": "0"},
+              {"AA0127": None, "AA0138": "5459"}]))
     case(c, "sums",
          "Sums compared exactly. EL015: AA0144 one above (R1) and one below (R2) the sum of its\n"
          "parts. EL027: AA0150 one off the sum of AA0151 ... AA0240 (R3, R4). EL028: AA0161 one\n"
@@ -382,14 +403,23 @@ def rule_cases():
     case(c, "headcount",
          "Headcount. AA0136 = 0 needs the hours and days at 0 (EL037) and AA0137 = 2 (EL038):\n"
          "R1 has them all at 0, R2 has 0.01 hours of holiday. AA0136 = 1 needs AA0137 = 1\n"
-         "(EL059, R3 has 2); AA0136 = 0.0001 is not 0 (R4, in the register with hours).",
+         "(EL059, R3 has 2); AA0136 = 0.0001 is not 0 (R4, in the register with hours; its\n"
+         "bonus is above the limit, EL012). One day in the register (AA0218 = 1): R5 has 0.01\n"
+         "of headcount, above 1.1 / 182 (EL066), R6 also too few hours (WL009) and weekly\n"
+         "hours (WL060). R7: one day of sickness with AA0136 = 0 (EL037).",
          one([{"AA0136": "0", "AA0137": "2", "AA0131": "0", "AA0132": "0", "AA0133": "0",
                "AA0134": "0", "AA0135": "0", "AA0210": "0", "AA0218": "0", "AA0219": "0"},
               {"AA0136": "0", "AA0137": "2", "AA0131": "0", "AA0132": "0", "AA0133": "0",
                "AA0134": "0.01", "AA0135": "0", "AA0210": "0", "AA0218": "0", "AA0219": "0"},
               {"AA0137": "2"},
               part(0.0001, AA0132="0.1", AA0219="0", AA0210="0", AA0135="0", AA0218="1",
-                   AA0131="0.5")]))
+                   AA0131="0.5", AA0139="17061"),
+              part(0.01, AA0218="1", AA0131="40", AA0132="8", AA0219="0", AA0210="0",
+                   AA0135="0"),
+              part(0.01, AA0218="1", AA0131="30", AA0132="1", AA0219="0", AA0210="0",
+                   AA0135="0"),
+              {"AA0136": "0", "AA0137": "2", "AA0131": "0", "AA0132": "0", "AA0133": "0",
+               "AA0134": "0", "AA0135": "0", "AA0210": "1", "AA0218": "0", "AA0219": "0"}]))
 
     c = "edges-closing"
     half = {"AA0136": "0.5", "AA0218": "100", "AA0132": "400"}
