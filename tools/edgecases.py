@@ -517,6 +517,13 @@ def rule_cases():
                           budget(20, 10), budget(21, 10), budget(110, 10), budget(111, 10),
                           budget(135, 100, 125), budget(136, 100, 125), budget(110, 1000),
                           budget(109, 1000), budget(21, 10.95, 0), budget(111, 10.95, 0)]))
+    ids = [str(i) for i in range(1, 103)] + ["101", "102", "100"]
+    case(c, "identities",
+         "The identities of a run (AA0017/AA0113, facility codes 1 to 102): the first 100 are\n"
+         "kept, the 101st gets WL901 and is not kept, nor is the 102nd; a repeat of the 101st or\n"
+         "the 102nd is not found, a repeat of the 100th is (EL074). No employer has records.",
+         document([({**dict(EMPLOYER), "AA0113": i, "AA0116": "0", "AA0123": "0",
+                     "AA0114": "0.0001", "AA0115": "0", "AA0118": "0"}, []) for i in ids]))
     def money(x, d):
         return ({"AA0123": str(x), "AA0118": str(d), "AA0119": "0", "AA0116": "0",
                  "AA0114": "0.0001", "AA0115": "0"}, [])
