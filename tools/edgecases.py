@@ -248,6 +248,15 @@ def element_cases():
          "the k-th value of each list below; no employer has records.\n" + "\n".join(lines),
          document(employers))
 
+    # The end marker names right after the last element of each section.
+    doc = document([employer([record("R1", {})])])
+    doc = doc.replace("</vytvoreno>\n", "</vytvoreno>\n<KoNeCP>x</KoNeCP>\n")
+    doc = doc.replace("</AA0119>\n", "</AA0119>\n<KoNeCT>x</KoNeCT>\n")
+    doc = doc.replace("</AA0690>\n", "</AA0690>\n<KoNeCN>x</KoNeCN>\n")
+    case("edges-elements", "end-markers",
+         "The end marker names KoNeCP, KoNeCT and KoNeCN, each right after the last element of\n"
+         "its section, where the table's next row is the marker: unknown elements (ES301).", doc)
+
     # Submitter elements: one report for each value, the other elements as in the base.
     for r in sub:
         for i, (v, what) in enumerate(probes(r, base_s[r["elem"]])):
