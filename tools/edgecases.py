@@ -375,9 +375,9 @@ def rule_cases():
          "36500 (R6 to R9). EL012: the personal bonus up to the top of the class, "
          f"{top10} in class 10\n(R10 passes, R11 fails), half of {top9} in class 9 (R12, R13). "
          f"EL013: the management\nbonus up to 0.6 x {top10} (R14 passes, R15 fails). "
-         "Class 1 halves its top as well (R16). No\ntariff or bonus rule for a record not in "
-         "the register (R17), nor bonus rules with\nAA0136 = 0 (R18, which has its own "
-         "findings), nor for bonuses that fail their length\n(R19).",
+         "Class 1 halves its top as well (R16), and\nspans its own grades (R17). No tariff or "
+         "bonus rule for a record not in the register\n(R18), nor bonus rules with AA0136 = 0 "
+         "(R19, which has its own findings), nor for\nbonuses that fail their length (R20).",
          one([{"AA0138": str(tariff(1, 10, 5) + 1)},
               {"AA0128": "0", "AA0138": str(tariff(1, 10, 1))},
               {"AA0128": "0", "AA0138": str(top10)},
@@ -391,6 +391,8 @@ def rule_cases():
               {"AA0140": str(top10 * 6 // 10)}, {"AA0140": str(top10 * 6 // 10 + 1)},
               {"AA0127": "1", "AA0138": str(tariff(1, 1, 5)),
                "AA0139": str(tariff(1, 1, 12) // 2 + 1)},
+              {"AA0127": "1", "AA0128": "0", "AA0138": str(tariff(1, 1, 12) + 1),
+               "AA0139": "0"},
               part(0.5, AA0137="2", AA0138=str(tariff(1, 10, 5) + 1), AA0139=str(top10 + 1),
                    AA0140=str(top10 * 6 // 10 + 1)),
               {"AA0136": "0", "AA0139": str(top10 + 1), "AA0140": str(top10 * 6 // 10 + 1)},
@@ -564,7 +566,8 @@ def rule_cases():
               "2008-01-15T10:00:00", "2008-01-29T10:00:00", "2008-12-15T10:00:00",
               "2010-07-01T10:00:00", "2008-03-31T10:00:00", "2008-04-31T10:00:00",
               "2008-05-31T10:00:00", "2008-08-31T10:00:00", "2008-10-31T10:00:00",
-              "2008-11-31T10:00:00", "2008-12-31T10:00:00"]
+              "2008-11-31T10:00:00", "2008-12-31T10:00:00", "2008-07-0aT10:00:00",
+              "2008-07-01T1a:00:00", "2008-07-01T10:0a:00", "2008-07-01T10:00:0a"]
     for i, v in enumerate(stamps):
         case(c, f"vytvoreno-time-{i}", f"vytvoreno «{v}» as a date and time (ESVYT).",
              document([], {"vytvoreno": v}))
