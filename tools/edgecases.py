@@ -117,16 +117,12 @@ def write(folder, name, description, doc, args):
 
 
 def table_rows():
-    rows, dbl, txt = [], [], []
+    rows = []
     for line in (ROOT / "tables" / "prvky.txt").read_text(encoding="utf-8").split("\n"):
         if not line or line.startswith("#"):
             continue
         f = line.split("|")
-        if f[0] == "D":
-            dbl = f[1:]
-        elif f[0] == "C":
-            txt = f[1:]
-        else:
+        if f[0] not in "DC":  # the bound lists are written as values in the rows as well
             rows.append(dict(sec=f[0], elem=f[1], typ=f[2], lo=int(f[3]), hi=int(f[4]),
                              vlo=f[5], vhi=f[6], code=f[7]))
     return rows
@@ -158,7 +154,7 @@ def probes(row, base):
     for n in (row["lo"] - 1, row["lo"], row["hi"], row["hi"] + 1):
         if n < 0:
             continue
-        if numeric or row["typ"] in "NR":
+        if row["typ"] in "NR":
             v = pad(base, n) if n >= len(base) else "0" * n
             if row["typ"] == "R" and n > len(base) + 1 and "." not in v:
                 v = base + "." + "0" * (n - len(base) - 1)
