@@ -531,6 +531,12 @@ def rule_cases():
          "the 102nd is not found, a repeat of the 100th is (EL074). No employer has records.",
          document([({**dict(EMPLOYER), "AA0113": i, "AA0116": "0", "AA0123": "0",
                      "AA0114": "0.0001", "AA0115": "0", "AA0118": "0"}, []) for i in ids]))
+    case(c, "first-element-counts",
+         "The counts of the employer's elements at its first record: AA0017 missing (1) and\n"
+         "given twice (2); both reported there (ES303, ES304) and again at the employer's end.",
+         document([employer([record("R1", {})], AA0017=None, AA0113="1"),
+                   employer([record("R2", {})], AA0017="00212172</AA0017>\n<AA0017>00212172",
+                            AA0113="2")]))
     def money(x, d):
         return ({"AA0123": str(x), "AA0118": str(d), "AA0119": "0", "AA0116": "0",
                  "AA0114": "0.0001", "AA0115": "0"}, [])
