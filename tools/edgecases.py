@@ -544,10 +544,11 @@ def rule_cases():
          "AA0123 against d = AA0118 - AA0119 = 100, employers without records: WL061 outside 1.6 d\n"
          "to 2.4 d: 160 (1) and 240 (3) pass, 159 (2) and 241 (4) fail; EL062 outside 0.22 d to\n"
          "18 d: 22 (5) is WL061 only, 21 (6) EL062; 1800 (7) WL061, 1801 (8) EL062. The least\n"
-         "value shown is rounded up from 0.49: 11 for d = 50 (9), 10 for 9.02 with d = 41 (10).",
+         "value shown is rounded up from 0.49: 11 for d = 50 (9), 10 for 9.02 with d = 41 (10),\n"
+         "21 for 20.02 with d = 91 (11).",
          employers_apart([money(160, 100), money(159, 100), money(240, 100), money(241, 100),
                           money(22, 100), money(21, 100), money(1800, 100), money(1801, 100),
-                          money(10, 50), money(9, 41)]))
+                          money(10, 50), money(9, 41), money(20, 91)]))
     dates = ["20080630", "20080631", "20080731", "20080732", "20080700", "20080701",
              "20080930", "20080931", "20080229", "20080228", "20080431", "20081131",
              "20081231", "20081232", "20080001", "20081301", "20080131", "20080331",
