@@ -537,6 +537,22 @@ def rule_cases():
          document([employer([record("R1", {})], AA0017=None, AA0113="1"),
                    employer([record("R2", {})], AA0017="00212172</AA0017>\n<AA0017>00212172",
                             AA0113="2")]))
+    nobody = lambda: record("A", {"AA0126": None})
+    case(c, "rows-reset",
+         "The record rows are cleared at every employer. Employer 1 has the records A and B;\n"
+         "employer 2 a record without AA0126 and then A, employer 3 A and then a record without\n"
+         "AA0126: a record without AA0126 is nobody's, so neither makes a group.",
+         document([employer([record("A", {}), record("B", {})], AA0113="1"),
+                   employer([nobody(), record("A", {})], AA0113="2"),
+                   employer([record("A", {}), nobody()], AA0113="3")]))
+    case(c, "missing-budget",
+         "The budget values start at 0 for every employer: without AA0116 (1) the headcount\n"
+         "budget is 0 against AA0114 = AA0115 = 100 (WL063); without AA0123 (2) the salary\n"
+         "budget is 0 against AA0118 - AA0119 = 100 (EL062).",
+         employers_apart([({"AA0116": None, "AA0114": "100", "AA0115": "100", "AA0118": "0",
+                            "AA0123": "0"}, []),
+                          ({"AA0123": None, "AA0118": "100", "AA0114": "0.0001", "AA0115": "0",
+                            "AA0116": "0"}, [])]))
     def money(x, d):
         return ({"AA0123": str(x), "AA0118": str(d), "AA0119": "0", "AA0116": "0",
                  "AA0114": "0.0001", "AA0115": "0"}, [])
