@@ -331,7 +331,9 @@ def rule_cases():
          "EL077: AA0218 above 182 (183, R7; 182 in R6 passes); EL071: a full-time record not\n"
          "182 days (R7 and R8 with 181). EL078: AA0219 above 130 (131, R10; 130 in R9 passes).\n"
          "EL073: AA0218 = 0 with AA0136 not 0 (R11); EL066: AA0136 above 1.1 x AA0218 / 182 with\n"
-         "AA0218 = 91 (0.55): 0.5499 (R12) and 0.55 (R13) pass, 0.5501 (R14) does not.",
+         "AA0218 = 91 (0.55): 0.5499 (R12) and 0.55 (R13) pass, 0.5501 (R14) does not. R15 has\n"
+         "no day in the register but a day of absence (EL073, EL080): the hours, the weekly time\n"
+         "and the bonuses are not judged.",
          one([{"AA0132": "800", "AA0219": "82"}, {"AA0132": "800", "AA0219": "83"},
               {"AA0132": "850", "AA0219": "82", "AA0013": "01234"},
               {"AA0132": "850", "AA0219": "83", "AA0013": "01234"},
@@ -339,7 +341,9 @@ def rule_cases():
               {"AA0218": "182"}, {"AA0218": "183"}, {"AA0218": "181"},
               {"AA0132": "0", "AA0219": "130"}, {"AA0132": "0", "AA0219": "131"},
               part(0.5, AA0218="0", AA0132="0", AA0219="0", AA0210="0", AA0135="0"),
-              *[part(f, AA0218="91", AA0132="420", AA0131="30") for f in (0.5499, 0.55, 0.5501)]]))
+              *[part(f, AA0218="91", AA0132="420", AA0131="30") for f in (0.5499, 0.55, 0.5501)],
+              part(0.5, AA0218="0", AA0132="0", AA0219="1", AA0210="0", AA0135="0",
+                   AA0139="17061", AA0140="10237")]))
     case(c, "hours",
          "WL009: with AA0136 = 1, AA0218 = 182 and AA0219 = 12 the hours h = AA0132 - AA0133 + 96\n"
          "must lie within 0.6 x 1248 = 748.8 and 1248: AA0132 652.79 (R1) is below, 652.8 (R2) and\n"
@@ -373,7 +377,8 @@ def rule_cases():
          f"EL013: the management\nbonus up to 0.6 x {top10} (R14 passes, R15 fails). "
          "Class 1 halves its top as well (R16), and\nspans its own grades (R17). No tariff or "
          "bonus rule for a record not in the register\n(R18), nor bonus rules with AA0136 = 0 "
-         "(R19, which has its own findings), nor for\nbonuses that fail their length (R20).",
+         "(R19, which has its own findings), nor for\nbonuses that fail their length (R20). "
+         "Without a table and a grade the whole table holds (R21).",
          one([{"AA0138": str(tariff(1, 10, 5) + 1)},
               {"AA0128": "0", "AA0138": str(tariff(1, 10, 1))},
               {"AA0128": "0", "AA0138": str(top10)},
@@ -392,7 +397,8 @@ def rule_cases():
               part(0.5, AA0137="2", AA0138=str(tariff(1, 10, 5) + 1), AA0139=str(top10 + 1),
                    AA0140=str(top10 * 6 // 10 + 1)),
               {"AA0136": "0", "AA0139": str(top10 + 1), "AA0140": str(top10 * 6 // 10 + 1)},
-              {"AA0139": "1000000", "AA0140": "1000000"}]))
+              {"AA0139": "1000000", "AA0140": "1000000"},
+              {"AA0129": "0", "AA0128": "0"}]))
     case(c, "tariffs-without-class",
          "A record without AA0127 (ES303, and ES305 for every element after it) has class 0:\n"
          "the whole tariff table holds (R1 passes, R2 without a grade too, R3 fails), and the\n"
