@@ -333,7 +333,8 @@ def rule_cases():
          "EL073: AA0218 = 0 with AA0136 not 0 (R11); EL066: AA0136 above 1.1 x AA0218 / 182 with\n"
          "AA0218 = 91 (0.55): 0.5499 (R12) and 0.55 (R13) pass, 0.5501 (R14) does not. R15 has\n"
          "no day in the register but a day of absence (EL073, EL080): the hours, the weekly time\n"
-         "and the bonuses are not judged.",
+         "and the bonuses are not judged. R16: a full-time record of 150 days is above 1.1 x\n"
+         "150 / 182 (EL066, and EL071).",
          one([{"AA0132": "800", "AA0219": "82"}, {"AA0132": "800", "AA0219": "83"},
               {"AA0132": "850", "AA0219": "82", "AA0013": "01234"},
               {"AA0132": "850", "AA0219": "83", "AA0013": "01234"},
@@ -343,7 +344,8 @@ def rule_cases():
               part(0.5, AA0218="0", AA0132="0", AA0219="0", AA0210="0", AA0135="0"),
               *[part(f, AA0218="91", AA0132="420", AA0131="30") for f in (0.5499, 0.55, 0.5501)],
               part(0.5, AA0218="0", AA0132="0", AA0219="1", AA0210="0", AA0135="0",
-                   AA0139="17061", AA0140="10237")]))
+                   AA0139="17061", AA0140="10237"),
+              {"AA0218": "150"}]))
     case(c, "hours",
          "WL009: with AA0136 = 1, AA0218 = 182 and AA0219 = 12 the hours h = AA0132 - AA0133 + 96\n"
          "must lie within 0.6 x 1248 = 748.8 and 1248: AA0132 652.79 (R1) is below, 652.8 (R2) and\n"
