@@ -65,6 +65,27 @@ TEST(StrToDbl, OverflowsAndUnderflowsWithoutTheLocale) {
   }
 }
 
+// Sixteen significant digits can exceed 2^53: the mantissa is then not exact, so these take the
+// way of the C library rather than the quotient of two doubles.
+TEST(StrToDbl, SixteenDigitsAreRoundedOnce) {
+  for (const char *t : {"9.513282814504773", "990997441.4579967", "9999.383683404875"}) {
+    double v = 0;
+    ASSERT_EQ(reader::StrToDbl(v, t, 'R'), 0) << t;
+    EXPECT_EQ(v, std::strtod(t, nullptr)) << t;
+  }
+}
+
+// A few digits far behind the point: every power of ten of the quotient is used.
+TEST(StrToDbl, FewDigitsFarBehindThePoint) {
+  for (int zeros = 0; zeros < 24; ++zeros)
+    for (const char *digits : {"1", "7", "123456789012345"}) {
+      std::string t = "0." + std::string(static_cast<std::size_t>(zeros), '0') + digits;
+      double v = 0;
+      ASSERT_EQ(reader::StrToDbl(v, t, 'R'), 0) << t;
+      EXPECT_EQ(v, std::strtod(t.c_str(), nullptr)) << t;
+    }
+}
+
 TEST(StrToDbl, ConvertsAsTheCLibraryDoes) {
   std::mt19937 gen(2008);
   for (int i = 0; i < 200000; ++i) {
@@ -87,9 +108,9 @@ TEST(PrvekZacKon, ComparesTheStartNameWithTheEndNameAfterItsFirstCharacter) {
   struct Row {
     const char *start, *end;
     char result;
-  } rows[] = {{"rok", "/rok", 'A'}, {"rok", "/ro", 'N'}, {"rok", "/rokx", 'A'},
-              {"rok", "xrok", 'A'}, {"", "/x", 'A'},     {"rok", "", 'N'},
-              {"r", "/", 'N'},      {"rok", "/Rok", 'N'}};
+  } rows[] = {{"rok", "/rok", 'A'}, {"rok", "/ro", 'N'},  {"rok", "/rokx", 'A'},
+              {"rok", "xrok", 'A'}, {"", "/x", 'A'},      {"rok", "", 'N'},
+              {"r", "/", 'N'},      {"rok", "/Rok", 'N'}, {"rok", "/rox1", 'N'}};
   for (const Row &r : rows)
     EXPECT_EQ(reader::prvek_zac_kon(r.start, r.end), r.result) << r.start << " " << r.end;
 }
