@@ -32,8 +32,9 @@ struct Outcome {
 };
 
 // One check of `document` from memory into files of `dir` named by `n`, in the protocol
-// format of its extension, with a fixed run stamp.
-Outcome check(const std::string &document, const fs::path &dir, std::size_t n) {
+// format of its extension, with a fixed run stamp; `listener` is told of its rows.
+Outcome check(const std::string &document, const fs::path &dir, std::size_t n,
+              report::Posluchac listener = nullptr, void *listener_context = nullptr) {
   static const char *kFormats[] = {".htm", ".csv", ".txt", ".xml"};
   driver::Zadani zadani;
   zadani.vstup = "kuf" + std::to_string(n) + ".xml";
@@ -46,6 +47,8 @@ Outcome check(const std::string &document, const fs::path &dir, std::size_t n) {
   std::tm stamp{};
   stamp.tm_mday = 24, stamp.tm_mon = 11, stamp.tm_year = 108;
   opt.stamp = stamp;
+  opt.listener = listener;
+  opt.listener_context = listener_context;
   report::StringSink console;
   driver::Totals totals;
   Outcome r;
@@ -106,30 +109,12 @@ TEST(Threads, CheckInsideAListener) {
     Outcome got;
     int rows = 0;
   } nested{&dobry, dir / "nested", {}, 0};
-  driver::Zadani zadani;
-  zadani.vstup = "kuf1.xml";
-  zadani.chyby = (dir / "nested" / "p1.csv").string();
-  zadani.vystup = (dir / "nested" / "c1.xml").string();
-  driver::Options opt;
-  opt.document = chyby;
-  opt.read_buffer = 98;
-  std::tm stamp{};
-  stamp.tm_mday = 24, stamp.tm_mon = 11, stamp.tm_year = 108;
-  opt.stamp = stamp;
-  opt.listener = [](const report::Nalez &, void *context) {
+  auto inner_check = [](const report::Nalez &, void *context) {
     auto &n = *static_cast<Nested *>(context);
     if (n.rows++ == 0)
       n.got = check(*n.document, n.dir, 2);
   };
-  opt.listener_context = &nested;
-  report::StringSink console;
-  driver::Totals totals;
-  Outcome r;
-  r.exit = driver::run(zadani, console, opt, &totals);
-  r.e = totals.e, r.w = totals.w;
-  r.console = console.text();
-  r.protocol = read(zadani.chyby);
-  r.copy = read(*zadani.vystup);
+  const Outcome r = check(chyby, dir / "nested", 1, inner_check, &nested);
   EXPECT_TRUE(r == outer);
   EXPECT_TRUE(nested.got == inner);
   EXPECT_GT(nested.rows, 1);
