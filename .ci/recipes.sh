@@ -95,14 +95,19 @@ script() {
   tail -n +2 <<<"$text"
 }
 
+# Runs recipe $1 under shell $2 in a folder of its own, $run, and checks what it printed ($3).
+run_recipe() {
+  run="$work/$1-$2"
+  mkdir "$run"
+  script "$1" >"$run/recipe.sh"
+  (cd "$run" && "$2" recipe.sh >out.txt 2>err.txt) || fail "$1 recipe under $2 failed"
+  [ "$(cat "$run/out.txt")" = "$3" ] ||
+    fail "$1 recipe under $2 said: $(cat "$run/out.txt" "$run/err.txt")"
+}
+
 for shell in sh bash; do
   # List mode: one CSV protocol of every report, in the order of dnes-seznam.txt.
-  run="$work/list-$shell"
-  mkdir "$run"
-  script list >"$run/recipe.sh"
-  (cd "$run" && "$shell" recipe.sh >out.txt 2>err.txt) || fail "list recipe under $shell failed"
-  [ "$(cat "$run/out.txt")" = "ld952: exit code 0" ] ||
-    fail "list recipe under $shell said: $(cat "$run/out.txt" "$run/err.txt")"
+  run_recipe list "$shell" "ld952: exit code 0"
   [ ! -s "$run/err.txt" ] || fail "list recipe under $shell wrote: $(cat "$run/err.txt")"
   [ -z "$(ls -A "$TMPDIR")" ] || fail "list recipe under $shell left $(ls -A "$TMPDIR")"
   [ "$(ls -A "$kuf")" = "$before" ] || fail "list recipe under $shell changed the folder"
@@ -128,12 +133,7 @@ for shell in sh bash; do
 
   # One run per report: a text protocol beside each report whose name fits, and the others
   # named as not checked.
-  run="$work/each-$shell"
-  mkdir "$run"
-  script each >"$run/recipe.sh"
-  (cd "$run" && "$shell" recipe.sh >out.txt 2>err.txt) || fail "each recipe under $shell failed"
-  [ "$(cat "$run/out.txt")" = "xargs: exit code 123" ] ||
-    fail "each recipe under $shell said: $(cat "$run/out.txt" "$run/err.txt")"
+  run_recipe each "$shell" "xargs: exit code 123"
   [ "$(sort "$run/err.txt")" = "$(printf 'not checked: %s\n' "$too_long" "$czech_long" | sort)" ] ||
     fail "each recipe under $shell named as not checked: $(cat "$run/err.txt")"
   expected="$before"

@@ -103,10 +103,7 @@ void otevri_vystupy() {
 void otevri_soubory() {
   otevri_vystupy();
   if (st().seznam) {
-    bool velky = false;
-    if (!st().linsoub)
-      st().linsoub = Seznam::otevri(st().s_vstsez, velky);
-    if (!st().linsoub)
+    if (!st().linsoub) // read with the inputs' names, or it could not be read
       nelze_otevrit(st().s_vstsez, true);
     st().sw_muf = 'A';
     std::string word;

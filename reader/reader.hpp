@@ -38,7 +38,8 @@ double jezdifdbl(double a, double b);
 // ---- Input -----------------------------------------------------------------------------------
 
 // Opens a file for reading in binary mode; nullptr when it cannot be opened or is a folder.
-std::FILE *otevri_pro_cteni(const std::string &path);
+// `size`, when given, receives the file's size.
+std::FILE *otevri_pro_cteni(const std::string &path, std::uint64_t *size = nullptr);
 
 // A read that failed (not the end of the file): the run cannot go on with that input.
 struct ChybaCteni {};

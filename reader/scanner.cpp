@@ -13,7 +13,7 @@
 
 namespace reader {
 
-std::FILE *otevri_pro_cteni(const std::string &path) {
+std::FILE *otevri_pro_cteni(const std::string &path, std::uint64_t *size) {
   std::FILE *f = std::fopen(path.c_str(), "rb");
   if (f == nullptr)
     return nullptr;
@@ -22,18 +22,19 @@ std::FILE *otevri_pro_cteni(const std::string &path) {
     std::fclose(f);
     return nullptr;
   }
+  if (size != nullptr)
+    *size = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
   return f;
 }
 
 std::unique_ptr<Input> Input::open(const std::string &path, std::size_t buffer_size) {
-  std::FILE *f = otevri_pro_cteni(path);
+  std::uint64_t size = 0;
+  std::FILE *f = otevri_pro_cteni(path, &size);
   if (f == nullptr)
     return nullptr;
   std::setvbuf(f, nullptr, _IONBF, 0); // our own buffer is the only one
   auto in = std::make_unique<Input>(f, buffer_size);
-  struct stat info {};
-  if (fstat(fileno(f), &info) == 0 && info.st_size > 0)
-    in->size_ = static_cast<std::uint64_t>(info.st_size);
+  in->size_ = size;
   return in;
 }
 
