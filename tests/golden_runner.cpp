@@ -8,7 +8,8 @@
 //   -- file NAME --       an input file written before the run ("-- file NAME noeol --": the
 //                         last line feed of the section is not part of the file)
 //   -- link NAME --       a symbolic link made before the run; its one line is the target,
-//                         which need not exist
+//                         which need not exist ("-- link NAME hard --": a hard link to the
+//                         input file named there)
 //   -- expect NAME --     the expected content of a file after the run
 //   -- console --         the expected console output
 //   -- exit --            the expected exit code
@@ -41,7 +42,7 @@ namespace {
 
 struct Section {
   std::string kind, name, body;
-  bool noeol = false;
+  bool noeol = false, hard = false;
 };
 
 struct Case {
@@ -70,6 +71,7 @@ bool is_marker(const std::string &line, Section &sec) {
   std::string flag;
   words >> flag;
   sec.noeol = flag == "noeol";
+  sec.hard = flag == "hard";
   return sec.kind == "args" || sec.kind == "file" || sec.kind == "link" || sec.kind == "expect" ||
          sec.kind == "console" || sec.kind == "exit";
 }
@@ -104,8 +106,8 @@ std::string unparse(const Case &c) {
   std::string out = c.head;
   for (const auto &s : c.sections) {
     bool noeol = !s.body.empty() && s.body.back() != '\n';
-    out +=
-        "-- " + s.kind + (s.name.empty() ? "" : " " + s.name) + (noeol ? " noeol" : "") + " --\n";
+    out += "-- " + s.kind + (s.name.empty() ? "" : " " + s.name) + (noeol ? " noeol" : "") +
+           (s.hard ? " hard" : "") + " --\n";
     out += s.body;
     if (noeol)
       out += '\n';
@@ -114,6 +116,18 @@ std::string unparse(const Case &c) {
 }
 
 std::string link_target(const Section &s) { return s.body.substr(0, s.body.find('\n')); }
+
+// What the folder holds before the run, as `collect` reads it: each file with its bytes, a
+// symbolic link as "-> " and its target, a hard link as the file it shares.
+std::map<std::string, std::string> input_files(const Case &c) {
+  std::map<std::string, std::string> in;
+  for (const auto &s : c.sections)
+    if (s.kind == "file")
+      in[s.name] = s.body;
+    else if (s.kind == "link")
+      in[s.name] = s.hard ? in[link_target(s)] : "-> " + link_target(s);
+  return in;
+}
 
 struct Result {
   std::map<std::string, std::string> files; // every file in the folder after the run
@@ -130,6 +144,8 @@ std::vector<std::string> prepare(const Case &c, const fs::path &dir) {
     if (s.kind == "file") {
       fs::create_directories((dir / s.name).parent_path());
       write_file(dir / s.name, s.body);
+    } else if (s.kind == "link" && s.hard) {
+      fs::create_hard_link(dir / link_target(s), dir / s.name);
     } else if (s.kind == "link") {
       fs::create_directories((dir / s.name).parent_path());
       fs::create_symlink(link_target(s), dir / s.name);
@@ -255,12 +271,9 @@ std::vector<std::string> compare(const Case &c, const Result &r) {
   std::map<std::string, std::string> inputs, expected;
   std::string console;
   int exit = 0;
+  inputs = input_files(c);
   for (const auto &s : c.sections) {
-    if (s.kind == "file")
-      inputs[s.name] = s.body;
-    else if (s.kind == "link")
-      inputs[s.name] = "-> " + link_target(s);
-    else if (s.kind == "expect")
+    if (s.kind == "expect")
       expected[s.name] = s.body;
     else if (s.kind == "console")
       console = s.body;
@@ -291,12 +304,7 @@ std::vector<std::string> compare(const Case &c, const Result &r) {
 }
 
 void update(Case &c, const Result &r, const fs::path &file) {
-  std::map<std::string, std::string> inputs;
-  for (const auto &s : c.sections)
-    if (s.kind == "file")
-      inputs[s.name] = s.body;
-    else if (s.kind == "link")
-      inputs[s.name] = "-> " + link_target(s);
+  const std::map<std::string, std::string> inputs = input_files(c);
   std::vector<Section> kept;
   for (const auto &s : c.sections)
     if (s.kind == "args" || s.kind == "file" || s.kind == "link")
@@ -312,45 +320,21 @@ void update(Case &c, const Result &r, const fs::path &file) {
   write_file(file, unparse(c));
 }
 
-// Writes the input documents of every case as fuzz seeds: each once behind every value of the
-// switch byte that picks the protocol format and the output copy.
-int write_seeds(const fs::path &out, const std::vector<fs::path> &cases) {
-  fs::create_directories(out);
-  int n = 0;
-  for (const auto &file : cases)
-    for (const auto &s : parse(read_file(file)).sections)
-      if (s.kind == "file" && s.name.find(".txt") == std::string::npos)
-        for (char sw : {'\x00', '\x09', '\x06', '\x0f', '\x33'})
-          write_file(out / (std::to_string(n++) + ".seed"), std::string(1, sw) + s.body);
-  std::cout << n << " seeds written\n";
-  return 0;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
   if (argc < 2) {
-    std::cerr << "usage: golden_runner [--seeds DIR] [--program CMD... --] "
-                 "<folder or case file>...\n";
+    std::cerr << "usage: golden_runner [--program CMD... --] <folder or case file>...\n";
     return 2;
   }
-  std::string seeds;
   std::vector<std::string> program;
   int first = 1;
-  for (bool more = true; more && first < argc;) {
-    std::string opt = argv[first];
-    if (opt == "--seeds" && first + 1 < argc) {
-      seeds = argv[first + 1];
-      first += 2;
-    } else if (opt == "--program") {
-      for (++first; first < argc && std::string(argv[first]) != "--"; ++first) // runs elsewhere
-        program.push_back(std::string(argv[first]).find('/') == std::string::npos
-                              ? std::string(argv[first])
-                              : fs::absolute(argv[first]).string());
-      ++first;
-    } else {
-      more = false;
-    }
+  if (std::string(argv[1]) == "--program") {
+    for (++first; first < argc && std::string(argv[first]) != "--"; ++first) // runs elsewhere
+      program.push_back(std::string(argv[first]).find('/') == std::string::npos
+                            ? std::string(argv[first])
+                            : fs::absolute(argv[first]).string());
+    ++first;
   }
   std::vector<fs::path> cases;
   for (int i = first; i < argc; ++i) {
@@ -364,8 +348,6 @@ int main(int argc, char **argv) {
     }
   }
   std::sort(cases.begin(), cases.end());
-  if (!seeds.empty())
-    return write_seeds(seeds, cases);
   const bool updating = std::getenv("GOLDEN_UPDATE") != nullptr;
   const char *sizes_env = std::getenv("GOLDEN_BUFFERS");
   std::vector<std::size_t> sizes = {4096, 1, 2, 3, 7};

@@ -1,12 +1,9 @@
 // The identification number check, the number conversion of the submitter and provider
-// lookups, the country rows and the tariff positions, and the shapes of the code-list data
-// files that the campaign may replace.
+// lookups, the country rows and the tariff positions. (The form of the code-list files is
+// checked by the build that turns them into tables.)
 #include <algorithm>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "ldinc952.hpp"
 #include "rules.hpp"
@@ -78,92 +75,6 @@ TEST(Tarif, PositionsOfTableClassAndGrade) {
   EXPECT_EQ(rules::tarif(0, 1, 1), 0);             // before the table
   EXPECT_EQ(rules::tarif(1, 1, 0), 0);
   EXPECT_EQ(rules::tarif(9, 9, 9), 0); // past it
-}
-
-std::vector<std::string> lines_of(const std::string &name) {
-  std::ifstream in(std::string(KUF_TABLES_DIR) + "/" + name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  std::string text = s.str();
-  EXPECT_FALSE(text.empty()) << name;
-  EXPECT_EQ(text.back(), '\n') << name;
-  EXPECT_EQ(text.find('\r'), std::string::npos) << name;
-  std::vector<std::string> lines;
-  std::istringstream in2(text);
-  for (std::string l; std::getline(in2, l);)
-    lines.push_back(l);
-  return lines;
-}
-
-bool digits(const std::string &s, std::size_t n) {
-  return s.size() == n && s.find_first_not_of("0123456789") == std::string::npos;
-}
-
-// The lists that another campaign replaces: their form, not their contents.
-TEST(DataFiles, SubmittersAndProviders) {
-  auto subm = lines_of("predkladatele.txt");
-  ASSERT_FALSE(subm.empty());
-  EXPECT_EQ(std::adjacent_find(subm.begin(), subm.end(), std::greater_equal<>()), subm.end());
-  for (const auto &s : subm)
-    EXPECT_TRUE(digits(s, 8) && rules::chk_ICO(s) == 0) << s;
-  auto prov = lines_of("poskytovatele.txt");
-  ASSERT_FALSE(prov.empty());
-  std::size_t own = 0;
-  for (std::size_t i = 0; i < prov.size(); ++i) {
-    const std::string &row = prov[i];
-    ASSERT_EQ(row.size(), 17u) << row;
-    std::string p = row.substr(0, 8), s = row.substr(9);
-    EXPECT_EQ(row[8], ' ');
-    EXPECT_TRUE(digits(p, 8) && rules::chk_ICO(p) == 0) << row;
-    EXPECT_TRUE(std::binary_search(subm.begin(), subm.end(), s)) << row;
-    if (std::binary_search(subm.begin(), subm.end(), p)) { // a submitter that employs people
-      EXPECT_EQ(p, s) << row;
-      ++own;
-    }
-    if (i > 0) {
-      EXPECT_LT(prov[i - 1].substr(0, 8), p);
-    }
-  }
-  EXPECT_GT(own, 0u);
-}
-
-TEST(DataFiles, Occupations) {
-  auto kzam = lines_of("kzam.txt");
-  ASSERT_FALSE(kzam.empty());
-  EXPECT_EQ(std::adjacent_find(kzam.begin(), kzam.end(), std::greater_equal<>()), kzam.end());
-  for (const auto &k : kzam)
-    EXPECT_TRUE(digits(k, 5) && k[0] != '0') << k;
-}
-
-// The country list: the Czech and the Slovak Republic in their three forms, the numeric codes
-// ascending with 999 last, the letter codes in Czech order (CH after H), and the last twelve
-// letter codes once more.
-TEST(DataFiles, Countries) {
-  auto st = lines_of("staty.txt");
-  ASSERT_GT(st.size(), 18u);
-  EXPECT_EQ(std::vector<std::string>(st.begin(), st.begin() + 6),
-            (std::vector<std::string>{"CZ", "CZE", "203", "SK", "SVK", "703"}));
-  auto first_letter = std::find_if(st.begin() + 6, st.end(), [](auto &c) { return !digits(c, 3); });
-  std::vector<std::string> num(st.begin() + 6, first_letter);
-  ASSERT_GT(num.size(), 1u);
-  EXPECT_EQ(num.back(), "999");
-  EXPECT_EQ(std::adjacent_find(num.begin(), num.end(), std::greater_equal<>()), num.end());
-  std::vector<std::string> let(first_letter, st.end() - 12);
-  std::vector<std::string> tail(st.end() - 12, st.end());
-  EXPECT_EQ(std::vector<std::string>(let.end() - 12, let.end()), tail);
-  auto czech = [](std::string c) { // CH sorts as one letter after H
-    for (std::size_t i = 0; i + 1 < c.size(); ++i)
-      if (c[i] == 'C' && c[i + 1] == 'H')
-        c.replace(i, 2, "H\x7F");
-    return c;
-  };
-  for (std::size_t i = 1; i < let.size(); ++i) {
-    EXPECT_TRUE(let[i].size() == 2 || let[i].size() == 3) << let[i];
-    EXPECT_TRUE(std::all_of(let[i].begin(), let[i].end(), [](char c) {
-      return c >= 'A' && c <= 'Z';
-    })) << let[i];
-    EXPECT_LE(czech(let[i - 1]), czech(let[i])) << let[i - 1] << " " << let[i];
-  }
 }
 
 } // namespace

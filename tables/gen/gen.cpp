@@ -285,6 +285,8 @@ void code_lists(const std::string &dir, std::ostream &out) {
       fail("the submitter of a provider is not in the submitter list: " + f[1]);
     if (!providers.empty() && providers.back() == f[0])
       fail("provider listed twice");
+    if (std::binary_search(submitters.begin(), submitters.end(), f[0]) && f[1] != f[0])
+      fail("a submitter that employs people is its own submitter: " + f[0]);
     providers.push_back(f[0]);
     theirs.push_back(f[1]);
   }
@@ -310,6 +312,25 @@ void code_lists(const std::string &dir, std::ostream &out) {
   for (std::size_t i = 706; i < 718; ++i)
     if (staty[i] != staty[i - 12])
       fail("the last twelve rows repeat the twelve before them");
+  // The numeric codes ascending up to 999, then the letter codes in Czech order (CH after H).
+  auto czech = [](std::string c) {
+    for (std::size_t at; (at = c.find("CH")) != std::string::npos;)
+      c.replace(at, 2, "H\x7F");
+    return c;
+  };
+  std::size_t letters = 6;
+  while (letters < 706 && staty[letters].find_first_not_of("0123456789") == std::string::npos)
+    ++letters;
+  if (letters == 6 || staty[letters - 1] != "999")
+    fail("the numeric country codes end with 999");
+  for (std::size_t i = 7; i < 706; ++i) {
+    g_line = static_cast<int>(i + 1);
+    bool numeric = i < letters;
+    if ((numeric && staty[i] <= staty[i - 1]) ||
+        (!numeric && i > letters && czech(staty[i]) <= czech(staty[i - 1])) ||
+        (!numeric && staty[i].find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos))
+      fail("country codes out of order: " + staty[i]);
+  }
   emit_texts(out, "TcisStat", staty);
 
   emit_texts(out, "TcisPraf", text_list(dir, "pravni_formy.txt", 39, true, 3));

@@ -8,7 +8,7 @@ import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 GOLDEN = ROOT / "tests" / "golden"
-KINDS = ("args", "file", "expect", "console", "exit")
+KINDS = ("args", "file", "link", "expect", "console", "exit")
 
 # The last line of a protocol whose run was broken off by a fatal message ("Nelze otevrit
 # soubor ..."): such a protocol has no totals, and in XML no end tag.
@@ -34,7 +34,8 @@ def parse(path):
         if words and words[0].decode() in KINDS:
             noeol = words[2:3] == [b"noeol"]
             name = os.fsdecode(words[1]) if len(words) > 1 else ""
-            sections.append([words[0].decode(), name, b"", noeol])
+            kind = "hard" if words[2:3] == [b"hard"] else words[0].decode()
+            sections.append([kind, name, b"", noeol])
         elif sections:
             sections[-1][2] += line
     for s in sections:
@@ -64,10 +65,16 @@ def run(binary, path, protocols, timeout=60):
             argv += ([] if positional else ["kuf.xml"]) + [name]
         with tempfile.TemporaryDirectory() as tmp:
             for kind, fname, body in sections:
-                if kind == "file":
-                    target = pathlib.Path(tmp, fname)
+                target = pathlib.Path(tmp, fname)
+                linked = os.fsdecode(body.split(b"\n")[0])
+                if kind in ("file", "link"):
                     target.parent.mkdir(parents=True, exist_ok=True)
+                if kind == "file":
                     target.write_bytes(body)
+                elif kind == "link":  # made as the golden runner makes them
+                    target.symlink_to(linked)
+                elif kind == "hard":
+                    os.link(pathlib.Path(tmp, linked), target)
             if pathlib.Path(tmp, name).exists():
                 raise RuntimeError(f"{path.name}: the case has a file named {name}")
             subprocess.run([os.fspath(binary)] + argv, cwd=tmp, stdin=subprocess.DEVNULL,

@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""The protocols as their readers see them. Every golden case runs again with a *.csv and a
+*.xml protocol (the bytes the golden cases expect, which the golden suite checks), and:
+
+- the XML protocol fits schemas/protokol.xsd (xmllint), unless it was broken off by a fatal
+  message (no end tag) or holds control characters of the report, which XML cannot carry;
+- the CSV protocol read back with Python's csv module (';', Windows-1250) gives the findings
+  of the XML protocol field by field, and the same totals.
+
+    protocols.py [BINARY]      (default build/dev/driver/ld952)"""
+import csv
+import io
+import pathlib
+import re
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import golden  # noqa: E402
+
+SCHEMA = golden.ROOT / "schemas" / "protokol.xsd"
+HEADER = "Radek Chyba Zamestnavatel Zamestnanec Prvek Hodnota Ocekavano Popis".split()
+TAGS = "Radek KodChyby Zamestnavatel Zamestnanec Prvek Hodnota DelkaHodn Popis".split()
+CONTROL = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f]")
+
+
+def hide_controls(text):
+    """Characters XML cannot carry, moved out of the way on both sides."""
+    return CONTROL.sub(lambda m: chr(0xE000 + ord(m.group())), text)
+
+
+def schema_error(data, tmp):
+    path = pathlib.Path(tmp, "protokol.xml")
+    path.write_bytes(data)
+    r = subprocess.run(["xmllint", "--noout", "--schema", str(SCHEMA), str(path)],
+                       capture_output=True)
+    lines = r.stderr.decode("cp1250", "replace").splitlines()
+    return None if r.returncode == 0 else (lines[0] if lines else f"xmllint exit {r.returncode}")
+
+
+def read_csv(data):
+    """(findings, totals) of a CSV protocol; a broken-off one has its message instead of totals."""
+    rows = list(csv.reader(io.StringIO(data.decode("cp1250"), newline=""), delimiter=";"))
+    if data.endswith(golden.BROKEN_OFF):
+        rows, totals = rows[:-2], None
+    else:
+        rows, totals = rows[:-4], [r[1] for r in rows[-4:][1::2]]
+    if rows and rows[0] != HEADER:
+        raise ValueError(f"header row {rows[0]}")
+    if any(len(r) != len(HEADER) for r in rows):
+        raise ValueError("a finding without eight columns")
+    return rows[1:], totals
+
+
+def read_xml(data):
+    """(findings, totals) of an XML protocol; a broken-off one is read up to its message."""
+    text = data.decode("cp1250")
+    if data.endswith(golden.BROKEN_OFF):
+        if not text.startswith("<?xml"):
+            return [], None
+        text = "\n".join(text.split("\n")[:-3]) + "\n</KUF_chyby>\n"  # the message: two lines
+    root = ET.fromstring(hide_controls(text))
+    findings = [[c.text or "" for c in e] for e in root.iter("Chyba")]
+    if any([c.tag for c in e] != TAGS for e in root.iter("Chyba")):
+        raise ValueError("a finding without the eight elements")
+    totals = [root.findtext(t) for t in ("CelkemchybE", "CelkemchybW")]
+    return findings, None if totals == [None, None] else totals
+
+
+def check(case, binary, tmp):
+    """The failures of one case, and whether its XML protocol was validated."""
+    name = golden.label(case)
+    got = golden.run(binary, case, ["klient.csv", "klient.xml"])
+    xml, out, valid = got["klient.xml"], [], False
+    if xml is not None and not xml.endswith(golden.BROKEN_OFF) and not CONTROL.search(
+            xml.decode("cp1250")):
+        err = schema_error(xml, tmp)
+        out += [f"{name}: schema: {err}"] if err else []
+        valid = not err
+    if got["klient.csv"] is None and xml is None:
+        return out, valid
+    try:
+        rows, totals = read_csv(got["klient.csv"])
+        findings, xml_totals = read_xml(xml)
+    except (TypeError, ValueError, IndexError, UnicodeDecodeError, ET.ParseError) as e:
+        return out + [f"{name}: {type(e).__name__}: {e}"], valid
+    if [[hide_controls(c) for c in r] for r in rows] != findings:
+        out.append(f"{name}: the CSV rows are not the XML findings ({len(rows)}, {len(findings)})")
+    if totals != xml_totals:
+        out.append(f"{name}: totals CSV {totals}, XML {xml_totals}")
+    return out, valid
+
+
+def main():
+    binary = golden.binary(sys.argv[1:])
+    failures, valid = [], 0
+    with tempfile.TemporaryDirectory() as tmp:
+        for case in golden.cases():
+            bad, ok = check(case, binary, tmp)
+            failures += bad
+            valid += ok
+    for f in failures:
+        print(f"FAIL protocols: {f}")
+    print(f"protocols: {len(golden.cases())} cases, {valid} XML protocols valid, "
+          f"{len(failures)} failures")
+    return 1 if failures or valid == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
