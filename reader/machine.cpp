@@ -31,7 +31,7 @@ constexpr Tag kTagyNEC[] = {{"/zamestnanec", true, 'O'}, {"/zamestnavatel", true
 
 bool sekcni_tag(const Tag (&tagy)[2]) {
   for (const Tag &t : tagy) {
-    if (st().buf_element.view() != t.jmeno)
+    if (!stejne(st().buf_element.view(), t.jmeno))
       continue;
     if (t.kopie && vystup()) {
       st().outsoub->put('<');
@@ -87,9 +87,9 @@ int cti_prvky(const Tag (&tagy)[2], char sekce, KontrolaSekce kontrola) {
       out.put(st().akt_obsah);
       out.put('<'), out.put(st().buf_element), out.put(">\n");
     }
-    if (sekce == 'T' && st().akt_elem.view() == "AA0017")
+    if (sekce == 'T' && stejne(st().akt_elem.view(), "AA0017"))
       report::st().telicokod.assign(st().akt_obsah);
-    if (sekce == 'N' && st().akt_elem.view() == "AA0126")
+    if (sekce == 'N' && stejne(st().akt_elem.view(), "AA0126"))
       report::st().identnec.assign(st().akt_obsah);
     kontrola(st().akt_elem, st().akt_obsah);
   }

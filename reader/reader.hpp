@@ -26,6 +26,16 @@ int StrToDbl(double &out, std::string_view text, char typ);
 // C library converts it in the C locale, whatever locale a host program has set. False when
 // the text is not such a number or lies beyond the range of a double.
 bool jstrtod(std::string_view s, double &out);
+// Equal texts, compared byte by byte: the names compared on every element are a few bytes
+// long, and a call of memcmp costs more than the comparison itself.
+inline bool stejne(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i])
+      return false;
+  return true;
+}
 // The text without its leading blanks (character 32 only).
 std::string_view jezltrim(std::string_view s);
 // 'A' when every character k of the start name equals character k + 1 of the end name.

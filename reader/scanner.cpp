@@ -3,7 +3,6 @@
 // raise the line counter and are never stored; carriage returns are ignored everywhere.
 #include <algorithm>
 #include <array>
-#include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -113,8 +112,9 @@ bool preskoc_za(char stop) {
 constexpr int kPrilisDlouhy = -2;
 
 // What a byte does to the text being read: it is stored, it ends the text (and is consumed),
-// or it is dropped. A line feed also raises the line counter, whichever it does.
-enum Trida : unsigned char { kUlozit, kKonec, kVynechat };
+// or it is dropped. A line feed also raises the line counter, whichever it does. A NUL is
+// stored, and the first one is remembered: the text handed on ends there.
+enum Trida : unsigned char { kUlozit, kKonec, kVynechat, kNul };
 struct Tridy {
   std::array<Trida, 256> trida{};
   char zvlastni[4]{}; // the bytes that are not stored (at most four)
@@ -123,6 +123,7 @@ struct Tridy {
 
 constexpr Tridy tridy(std::string_view konec, std::string_view vynechat) {
   Tridy t;
+  t.trida[0] = kNul;
   for (char c : konec)
     t.trida[static_cast<unsigned char>(c)] = kKonec, t.zvlastni[t.pocet++] = c;
   for (char c : vynechat)
@@ -141,11 +142,13 @@ inline std::size_t po_sestnacti(const char *p, std::size_t n, char *out, std::si
                                 const Tridy &t) {
   const __m128i s0 = _mm_set1_epi8(t.zvlastni[0]), s1 = _mm_set1_epi8(t.zvlastni[1]);
   const __m128i s2 = _mm_set1_epi8(t.zvlastni[2]), s3 = _mm_set1_epi8(t.zvlastni[t.pocet - 1]);
+  const __m128i nul = _mm_setzero_si128();
   std::size_t i = 0;
   while (i + 16 <= n && i + 16 <= room) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
     __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, s0), _mm_cmpeq_epi8(v, s1)),
                                _mm_or_si128(_mm_cmpeq_epi8(v, s2), _mm_cmpeq_epi8(v, s3)));
+    hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, nul));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), v);
     auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
     if (mask != 0)
@@ -158,9 +161,8 @@ inline std::size_t po_sestnacti(const char *p, std::size_t n, char *out, std::si
 
 // A text ends at its first NUL byte: the NUL counted toward the buffer's limit while it was
 // read, but neither it nor what follows it is part of the text handed on.
-inline int po_nulu(Pole<300> &buf, std::size_t stored, int end) {
-  const char *nul = static_cast<const char *>(std::memchr(buf.data(), '\0', stored));
-  buf.resize(nul != nullptr ? static_cast<std::size_t>(nul - buf.data()) : stored);
+inline int po_nulu(Pole<300> &buf, std::size_t stored, std::size_t nul, int end) {
+  buf.resize(std::min(stored, nul));
   return end;
 }
 
@@ -170,9 +172,10 @@ inline int po_nulu(Pole<300> &buf, std::size_t stored, int end) {
 int cti_text(Pole<300> &buf, const Tridy &tridy) {
   char *out = buf.data();
   std::size_t stored = 0;
+  std::size_t nul = Pole<300>::capacity; // where the first NUL was stored
   for (;;) {
     if (st().okno.empty() && !dalsi_kus())
-      return po_nulu(buf, stored, -1);
+      return po_nulu(buf, stored, nul, -1);
     const char *p = st().okno.data(), *e = p + st().okno.size();
     const std::size_t room = Pole<300>::capacity - stored;
     const char *q = p;
@@ -189,12 +192,17 @@ int cti_text(Pole<300> &buf, const Tridy &tridy) {
     }
     auto c = static_cast<unsigned char>(*q++);
     st().okno.remove_prefix(static_cast<std::size_t>(q - p));
-    if (tridy.trida[c] == kUlozit) // the 301st character: the buffer is full
-      return po_nulu(buf, 299, kPrilisDlouhy);
+    if (tridy.trida[c] == kNul && q <= lim) { // room for it: stored like any byte
+      nul = std::min(nul, stored);
+      out[stored++] = '\0';
+      continue;
+    }
+    if (tridy.trida[c] == kUlozit || tridy.trida[c] == kNul) // the 301st: the buffer is full
+      return po_nulu(buf, 299, nul, kPrilisDlouhy);
     if (c == '\n')
       nova_radka();
     if (tridy.trida[c] == kKonec)
-      return po_nulu(buf, stored, c);
+      return po_nulu(buf, stored, nul, c);
   }
 }
 
@@ -203,9 +211,9 @@ int cti_text(Pole<300> &buf, const Tridy &tridy) {
 void bez_prefixu(Pole<300> &buf) {
   // Only a first occurrence at position 0 or 1 changes the name.
   std::string_view name = buf.view();
-  std::size_t at = name.substr(0, 4) == "kuf:"                      ? 0
-                   : name.size() > 1 && name.substr(1, 4) == "kuf:" ? 1
-                                                                    : 2;
+  std::size_t at = stejne(name.substr(0, 4), "kuf:")                      ? 0
+                   : name.size() > 1 && stejne(name.substr(1, 4), "kuf:") ? 1
+                                                                          : 2;
   if (at == 0) {
     buf.erase(0, 4);
   } else if (at == 1) {

@@ -16,9 +16,11 @@ int StrToDbl(double &out, std::string_view text, char typ) {
   // 22 decimals is then exactly the quotient of two exact doubles, correctly rounded.
   std::uint64_t mantissa = 0;
   int digits = 0, decimals = 0;
+  bool cislice = false; // any digit at all
   for (std::size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (c >= '0' && c <= '9') {
+      cislice = true;
       if (mantissa > 0 || c != '0')
         ++digits;
       if (digits <= 15)
@@ -38,8 +40,7 @@ int StrToDbl(double &out, std::string_view text, char typ) {
   }
   // What remains is an optional sign, digits and at most one point: the subject sequence of
   // the C library's conversion, or no number at all (empty, a lone sign or point), which is 0.
-  std::string_view cisla = text.substr(0, 1) == "+" ? text.substr(1) : text;
-  if (cisla.find_first_of("0123456789") == std::string_view::npos) {
+  if (!cislice) {
     out = 0;
     return 0;
   }
@@ -51,6 +52,7 @@ int StrToDbl(double &out, std::string_view text, char typ) {
     out = minus ? -v : v;
     return 0;
   }
+  std::string_view cisla = plus ? text.substr(1) : text;
   double v = 0;
   if (!jstrtod(cisla, v)) {
     // Beyond the range of a double: a number with a digit other than 0 before its point
@@ -82,7 +84,7 @@ std::string_view jezltrim(std::string_view s) {
 char prvek_zac_kon(std::string_view start, std::string_view end) {
   if (start.empty())
     return 'A';
-  return end.size() > start.size() && end.substr(1, start.size()) == start ? 'A' : 'N';
+  return end.size() > start.size() && stejne(end.substr(1, start.size()), start) ? 'A' : 'N';
 }
 
 std::size_t jinstr(std::string_view s, char c) {

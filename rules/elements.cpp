@@ -19,8 +19,9 @@ using tables::Prvek;
 template <const auto &Tab, std::size_t N>
 int najdi_a_zapis(reader::Sekce<N> &s, std::string_view elem, std::string_view obsah) {
   std::size_t dalsi = static_cast<std::size_t>(s.porDat + 1);
-  int row = dalsi + 1 < Tab.size() && Tab[dalsi].elem == elem ? static_cast<int>(dalsi)
-                                                              : tables::najdi_prvek<Tab>(elem);
+  int row = dalsi + 1 < Tab.size() && reader::stejne(Tab[dalsi].elem, elem)
+                ? static_cast<int>(dalsi)
+                : tables::najdi_prvek<Tab>(elem);
   if (row < 0) {
     zpracuj_chybu(s_cislo_radky(), "ES301", elem, obsah,
                   report::Text(static_cast<std::int64_t>(obsah.size())));

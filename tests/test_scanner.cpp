@@ -13,6 +13,7 @@ struct Inputs {
   std::vector<std::string> texts;
   std::size_t next = 0;
   std::unique_ptr<reader::State> stav; // the reader's part of a check
+  std::size_t piece = 3;               // small pieces on purpose
 };
 Inputs g_in;
 
@@ -20,12 +21,12 @@ bool open_next() {
   if (g_in.next >= g_in.texts.size())
     return false;
   const std::string &t = g_in.texts[g_in.next++];
-  // small pieces on purpose
-  reader::st().insoub = std::make_unique<reader::Input>(std::string_view(t), 3);
+  reader::st().insoub = std::make_unique<reader::Input>(std::string_view(t), g_in.piece);
   return true;
 }
 
-void feed(std::vector<std::string> texts) {
+void feed(std::vector<std::string> texts, std::size_t piece = 3) {
+  g_in.piece = piece;
   g_in.stav = std::make_unique<reader::State>();
   reader::detail::aktivni = g_in.stav.get();
   g_in.texts = std::move(texts);
@@ -130,6 +131,29 @@ TEST(Scanner, OverlongTextsKeepTheirFirst299Characters) {
   EXPECT_EQ(name(), std::string(299, 'n'));
   EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'N'), 2); // the rest of the name is the rest
   EXPECT_EQ(buf.view(), "m");
+}
+
+// A NUL is stored and counts toward the limit, but the text handed on ends before it; in
+// pieces of 3 bytes and in one piece, where the scanner takes sixteen bytes at a time.
+TEST(Scanner, ANulEndsTheTextAndCountsTowardTheLimit) {
+  using namespace std::string_literals;
+  const std::string x298(298, 'x'), x299(299, 'x'), x300(300, 'x');
+  struct Row {
+    std::string text;
+    int result;
+    std::size_t kept;
+  } rows[] = {{x298 + "\0y"s, 0, 298},  {x299 + "\0"s, 0, 299},        {x300 + "\0"s, 1, 299},
+              {x299 + "\0y"s, 1, 299},  {"\0"s + x300, 1, 0},          {"ab\0cd\0ef"s, 0, 2},
+              {x298 + "\0\0"s, 0, 298}, {"0123456789abcdef\0"s, 0, 16}};
+  for (std::size_t piece : {std::size_t{3}, std::size_t{4096}})
+    for (const Row &r : rows) {
+      feed({"<a>" + r.text + "</a>"}, piece);
+      report::Pole<300> buf;
+      name();
+      EXPECT_EQ(reader::dej_obsah(buf), r.result) << r.text.size() << " in " << piece;
+      EXPECT_EQ(buf.view(), r.text.substr(0, r.kept)) << r.text.size() << " in " << piece;
+      EXPECT_EQ(name(), "/a");
+    }
 }
 
 TEST(Scanner, ReadsOnAcrossTheInputsOfAList) {
