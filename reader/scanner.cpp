@@ -138,8 +138,8 @@ constexpr Tridy kObsah = tridy("<", "\r\n");    // the content of an element
 #if defined(__SSE2__)
 // Copies stored bytes sixteen at a time while the window and the buffer have room for it;
 // returns the number of bytes taken from `p`, up to the first byte that is not stored.
-inline std::size_t po_sestnacti(const char *p, std::size_t n, char *out, std::size_t room,
-                                const Tridy &t) {
+template <const Tridy &t>
+inline std::size_t po_sestnacti(const char *p, std::size_t n, char *out, std::size_t room) {
   const __m128i s0 = _mm_set1_epi8(t.zvlastni[0]), s1 = _mm_set1_epi8(t.zvlastni[1]);
   const __m128i s2 = _mm_set1_epi8(t.zvlastni[2]), s3 = _mm_set1_epi8(t.zvlastni[t.pocet - 1]);
   const __m128i nul = _mm_setzero_si128();
@@ -168,8 +168,8 @@ inline int po_nulu(Pole<300> &buf, std::size_t stored, std::size_t nul, int end)
 
 // Reads a text into `buf` up to its ending byte, which is returned; -1 at the final end of
 // the input, kPrilisDlouhy when the text ran over the buffer. Stored bytes are copied as they
-// are scanned.
-int cti_text(Pole<300> &buf, const Tridy &tridy) {
+// are scanned. One copy per class table, whose bytes are then constants.
+template <const Tridy &tridy> int cti_text(Pole<300> &buf) {
   char *out = buf.data();
   std::size_t stored = 0;
   std::size_t nul = Pole<300>::capacity; // where the first NUL was stored
@@ -180,7 +180,7 @@ int cti_text(Pole<300> &buf, const Tridy &tridy) {
     const std::size_t room = Pole<300>::capacity - stored;
     const char *q = p;
 #if defined(__SSE2__)
-    std::size_t k = po_sestnacti(p, st().okno.size(), out + stored, room, tridy);
+    std::size_t k = po_sestnacti<tridy>(p, st().okno.size(), out + stored, room);
     q += k, stored += k;
 #endif
     const char *lim = p + std::min(st().okno.size(), room);
@@ -229,7 +229,7 @@ int dej_element(Pole<300> &buf) {
     return -1;
   st().je_OTVZAV = 'N';
   st().je_ZAVZAV = 'N';
-  int end = cti_text(buf, kJmeno);
+  int end = cti_text<kJmeno>(buf);
   if (end == -1)
     return -1;
   if (end == '>')
@@ -242,7 +242,7 @@ int dej_zbytek_elementu(Pole<300> &buf, char rezim) {
   if (st().je_ZAVZAV == 'A')
     return 0;
   st().je_OTVZAV = 'N';
-  int end = cti_text(buf, rezim == 'A' ? kZbytekA : kZbytekN);
+  int end = rezim == 'A' ? cti_text<kZbytekA>(buf) : cti_text<kZbytekN>(buf);
   if (end == -1)
     return -1;
   if (end == kPrilisDlouhy)
@@ -277,7 +277,7 @@ int dej_obsah(Pole<300> &buf) {
     return -1;
   st().je_OTVZAV = 'N';
   st().je_ZAVZAV = 'N';
-  int end = cti_text(buf, kObsah);
+  int end = cti_text<kObsah>(buf);
   if (end == -1)
     return -1;
   if (end == kPrilisDlouhy)

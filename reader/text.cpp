@@ -48,7 +48,9 @@ int StrToDbl(double &out, std::string_view text, char typ) {
     static constexpr double kMocniny[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                           1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                           1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    double v = static_cast<double>(mantissa) / kMocniny[decimals];
+    double v = static_cast<double>(mantissa);
+    if (decimals > 0) // most values are whole: no division
+      v /= kMocniny[decimals];
     out = minus ? -v : v;
     return 0;
   }
