@@ -156,6 +156,39 @@ TEST(Scanner, ANulEndsTheTextAndCountsTowardTheLimit) {
     }
 }
 
+TEST(Scanner, StoresEveryByteAboveTheAsciiRange) {
+  feed({"<a>\x80\xfe\xff</a>"});
+  report::Pole<300> buf;
+  name();
+  EXPECT_EQ(reader::dej_obsah(buf), 0);
+  EXPECT_EQ(buf.view(), "\x80\xfe\xff");
+}
+
+TEST(Scanner, ACommentThatNeverEndsEndsTheInput) {
+  feed({"<!-- x --", "\n-"});
+  EXPECT_EQ(name(), "!--");
+  EXPECT_EQ(reader::preskoc_zbytek_komentare(), -1);
+  EXPECT_EQ(reader::st().cislo_radky, 2);
+}
+
+// An input file's size is what the progress shows; a device or pipe has none.
+TEST(Scanner, OpensAFileWithItsSize) {
+  std::string one = ::testing::TempDir() + "kuf-one-byte";
+  std::FILE *f = std::fopen(one.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fputc('<', f);
+  std::fclose(f);
+  auto in = reader::Input::open(one, 4096);
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(in->size(), 1u);
+  std::remove(one.c_str());
+  in = reader::Input::open("/dev/null", 4096);
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(in->size(), 0u);
+  EXPECT_EQ(reader::Input::open(::testing::TempDir(), 4096), nullptr); // a folder
+  EXPECT_EQ(reader::Input::open(one, 4096), nullptr);                  // gone
+}
+
 TEST(Scanner, ReadsOnAcrossTheInputsOfAList) {
   feed({"<ro", "k>20", "", "08</rok>\n", "<a>"});
   report::Pole<300> buf;
