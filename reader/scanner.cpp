@@ -137,22 +137,26 @@ constexpr Tridy kObsah = tridy("<", "\r\n");    // the content of an element
 
 #if defined(__SSE2__)
 // Copies stored bytes sixteen at a time while the window and the buffer have room for it;
-// returns the number of bytes taken from `p`, up to the first byte that is not stored.
+// returns the number of bytes taken from `p`, up to the first byte that is not stored, and
+// whether it found one.
 template <const Tridy &t>
-inline std::size_t po_sestnacti(const char *p, std::size_t n, char *out, std::size_t room) {
+inline std::size_t po_sestnacti(const char *p, std::size_t n, char *out, std::size_t room,
+                                bool &hit) {
   const __m128i s0 = _mm_set1_epi8(t.zvlastni[0]), s1 = _mm_set1_epi8(t.zvlastni[1]);
   const __m128i s2 = _mm_set1_epi8(t.zvlastni[2]), s3 = _mm_set1_epi8(t.zvlastni[t.pocet - 1]);
   const __m128i nul = _mm_setzero_si128();
   std::size_t i = 0;
   while (i + 16 <= n && i + 16 <= room) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
-    __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, s0), _mm_cmpeq_epi8(v, s1)),
+    __m128i zvl = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, s0), _mm_cmpeq_epi8(v, s1)),
                                _mm_or_si128(_mm_cmpeq_epi8(v, s2), _mm_cmpeq_epi8(v, s3)));
-    hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, nul));
+    zvl = _mm_or_si128(zvl, _mm_cmpeq_epi8(v, nul));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), v);
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
-    if (mask != 0)
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(zvl));
+    if (mask != 0) {
+      hit = true;
       return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
     i += 16;
   }
   return i;
@@ -168,31 +172,37 @@ inline int po_nulu(Pole<300> &buf, std::size_t stored, std::size_t nul, int end)
 
 // Reads a text into `buf` up to its ending byte, which is returned; -1 at the final end of
 // the input, kPrilisDlouhy when the text ran over the buffer. Stored bytes are copied as they
-// are scanned. One copy per class table, whose bytes are then constants.
+// are scanned. One copy per class table, whose bytes are then constants. The window is read
+// through locals: a store of a byte could otherwise alias the state and force it to be reread.
 template <const Tridy &tridy> int cti_text(Pole<300> &buf) {
+  State &s = st();
   char *out = buf.data();
   std::size_t stored = 0;
   std::size_t nul = Pole<300>::capacity; // where the first NUL was stored
   for (;;) {
-    if (st().okno.empty() && !dalsi_kus())
+    if (s.okno.empty() && !dalsi_kus())
       return po_nulu(buf, stored, nul, -1);
-    const char *p = st().okno.data(), *e = p + st().okno.size();
-    const std::size_t room = Pole<300>::capacity - stored;
-    const char *q = p;
+    const char *p = s.okno.data();
+    const std::size_t n = s.okno.size();
+    const std::size_t lim = std::min(n, Pole<300>::capacity - stored);
+    std::size_t i = 0;
 #if defined(__SSE2__)
-    std::size_t k = po_sestnacti<tridy>(p, st().okno.size(), out + stored, room);
-    q += k, stored += k;
+    bool hit = false;
+    i = po_sestnacti<tridy>(p, n, out + stored, Pole<300>::capacity - stored, hit);
+    if (!hit)
 #endif
-    const char *lim = p + std::min(st().okno.size(), room);
-    while (q < lim && tridy.trida[static_cast<unsigned char>(*q)] == kUlozit)
-      out[stored++] = *q++;
-    if (q == e) {
-      st().okno = {};
+      while (i < lim && tridy.trida[static_cast<unsigned char>(p[i])] == kUlozit) {
+        out[stored + i] = p[i];
+        ++i;
+      }
+    stored += i;
+    if (i == n) {
+      s.okno = {};
       continue;
     }
-    auto c = static_cast<unsigned char>(*q++);
-    st().okno.remove_prefix(static_cast<std::size_t>(q - p));
-    if (tridy.trida[c] == kNul && q <= lim) { // room for it: stored like any byte
+    auto c = static_cast<unsigned char>(p[i]);
+    s.okno = std::string_view(p + i + 1, n - i - 1);
+    if (tridy.trida[c] == kNul && i < lim) { // room for it: stored like any byte
       nul = std::min(nul, stored);
       out[stored++] = '\0';
       continue;
@@ -200,7 +210,7 @@ template <const Tridy &tridy> int cti_text(Pole<300> &buf) {
     if (tridy.trida[c] == kUlozit || tridy.trida[c] == kNul) // the 301st: the buffer is full
       return po_nulu(buf, 299, nul, kPrilisDlouhy);
     if (c == '\n')
-      nova_radka();
+      ++s.cislo_radky;
     if (tridy.trida[c] == kKonec)
       return po_nulu(buf, stored, nul, c);
   }
