@@ -30,6 +30,7 @@ TEST(StrToDbl, AcceptsOnlyASignedNumberOfTheType) {
       {"1e5", 'R', 1, 0},         {"--1", 'N', 1, 0},
       {"0.0001", 'R', 0, 0.0001}, {"9999.99", 'R', 0, 9999.99},
       {"00000060", 'N', 0, 60},   {"1.5", 'S', 1, 0},
+      {"1:", 'N', 1, 0},          {"/1", 'N', 1, 0},
   };
   for (const Row &r : rows) {
     double v = 99;
@@ -39,7 +40,8 @@ TEST(StrToDbl, AcceptsOnlyASignedNumberOfTheType) {
 }
 
 // Where the quick conversion ends and the C library's begins: the sign of zero, no number at
-// all, 300 digits, sixteen significant digits (past 2^53), few digits far behind the point
+// all, 300 digits, sixteen significant digits (past 2^53), whole numbers at the edge of 64
+// bits, few digits far behind the point
 // (every power of ten of the quotient), and past the range of a double whatever locale a host
 // program has set. The value must have strtod's bits in the C locale.
 TEST(StrToDbl, ConvertsEdgesAsTheCLibraryDoes) {
@@ -56,7 +58,11 @@ TEST(StrToDbl, ConvertsEdgesAsTheCLibraryDoes) {
                                     "-" + big,
                                     tiny,
                                     "-" + tiny,
-                                    "." + tiny.substr(2)};
+                                    "." + tiny.substr(2),
+                                    "9999999999999999999", // 19 digits: exact in 64 bits
+                                    "99999999999999999999",
+                                    "18446744073709551615",
+                                    "18446744073709551616"};
   for (std::size_t zeros = 0; zeros < 24; ++zeros)
     for (const char *digits : {"1", "7", "123456789012345"})
       texts.push_back("0." + std::string(zeros, '0') + digits);
