@@ -43,7 +43,11 @@ TEST(CisloICO, ReadsTheLeadingNumberLikeAtof) {
               {"2E2", 200},
               {"1e+2xx", 100},
               {"25e-1", 2},
-              {"1e+", 1}};
+              {"1e+", 1},
+              {"\t12", 12},
+              {"\r12", 12},
+              {"+12", 12},
+              {"1e400", 0}};
   for (const Row &r : rows)
     EXPECT_EQ(rules::cislo_ico(r.text), r.value) << r.text;
 }
@@ -72,6 +76,7 @@ TEST(Tarif, PositionsOfTableClassAndGrade) {
   EXPECT_EQ(rules::tarif(3, 16, 12), t[575]);
   EXPECT_EQ(rules::tarif(2.9, 1.5, 1.99), t[371]); // 371.79: the position truncates
   EXPECT_EQ(rules::tarif(4, 1, 1), 0);             // the closing entry
+  EXPECT_EQ(rules::tarif(4, 1, 2), 0);             // just past it
   EXPECT_EQ(rules::tarif(0, 1, 1), 0);             // before the table
   EXPECT_EQ(rules::tarif(1, 1, 0), 0);
   EXPECT_EQ(rules::tarif(9, 9, 9), 0); // past it

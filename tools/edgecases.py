@@ -526,12 +526,14 @@ def rule_cases():
          "100 of a; a = b = 1000: 110 (15) is WL063, 109 (16) EL064.\n"
          "a = b = 10: 20 (9) is within 10, 21 (10) is not; 110 (11) is within 100, 111 (12) not.\n"
          "a = 100, b = 125: 135 (13) is within 10 of b, 136 (14) is not. a = 10.95, b = 0:\n"
-         "21 (17) is 10.05 off, WL063; 111 (18) is 100.05 off, EL064.",
+         "21 (17) is 10.05 off, WL063; 111 (18) is 100.05 off, EL064. a = 10, b = 0: 110 (19) is\n"
+         "exactly 100 off a: WL063, not EL064.",
          employers_apart([budget(120, 100), budget(121, 100), budget(80, 100), budget(79, 100),
                           budget(900, 100), budget(901, 100), budget(11, 100), budget(10, 100),
                           budget(20, 10), budget(21, 10), budget(110, 10), budget(111, 10),
                           budget(135, 100, 125), budget(136, 100, 125), budget(110, 1000),
-                          budget(109, 1000), budget(21, 10.95, 0), budget(111, 10.95, 0)]))
+                          budget(109, 1000), budget(21, 10.95, 0), budget(111, 10.95, 0),
+                          budget(110, 10, 0)]))
     ids = [str(i) for i in range(1, 103)] + ["101", "102", "100"]
     case(c, "identities",
          "The identities of a run (AA0017/AA0113, facility codes 1 to 102): the first 100 are\n"
