@@ -380,7 +380,8 @@ def rule_cases():
          "Class 1 halves its top as well (R16), and\nspans its own grades (R17). No tariff or "
          "bonus rule for a record not in the register\n(R18), nor bonus rules with AA0136 = 0 "
          "(R19, which has its own findings), nor for\nbonuses that fail their length (R20). "
-         "Without a table and a grade the whole table holds (R21).",
+         "Without a table and a grade the whole table holds (R21). The exact tariff holds from\n"
+         "class 1 (R22) and from grade 1 (R23): one more fails.",
          one([{"AA0138": str(tariff(1, 10, 5) + 1)},
               {"AA0128": "0", "AA0138": str(tariff(1, 10, 1))},
               {"AA0128": "0", "AA0138": str(top10)},
@@ -400,7 +401,9 @@ def rule_cases():
                    AA0140=str(top10 * 6 // 10 + 1)),
               {"AA0136": "0", "AA0139": str(top10 + 1), "AA0140": str(top10 * 6 // 10 + 1)},
               {"AA0139": "1000000", "AA0140": "1000000"},
-              {"AA0129": "0", "AA0128": "0"}]))
+              {"AA0129": "0", "AA0128": "0"},
+              {"AA0127": "1", "AA0138": str(tariff(1, 1, 5) + 1), "AA0139": "0"},
+              {"AA0128": "1", "AA0138": str(tariff(1, 10, 1) + 1)}]))
     case(c, "tariffs-without-class",
          "A record without AA0127 (ES303, and ES305 for every element after it) has class 0:\n"
          "the whole tariff table holds (R1 passes, R2 without a grade too, R3 fails), and the\n"
