@@ -118,7 +118,6 @@ int zpracuj_ZACp() {
       return konec();
     std::string_view name = st().buf_element.view();
     if (name.substr(0, 1) == "!") {
-      st().akt_elem.assign(name.substr(0, 50));
       zpracuj_koment();
     } else if (name.substr(0, 1) == "?") {
       st().akt_elem.assign(name.substr(0, 50));
