@@ -1,6 +1,7 @@
 // The markup scanner on inputs held in memory: the four operations, their flags, the line
 // counter, over-long texts at the buffer's limit, and reading on across the inputs of a list.
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct Inputs {
   std::size_t next = 0;
   std::unique_ptr<reader::State> stav; // the reader's part of a check
   std::size_t piece = 3;               // small pieces on purpose
+  std::size_t hidden = 0;              // bytes at the end of each text that are not input
 };
 Inputs g_in;
 
@@ -21,12 +23,14 @@ bool open_next() {
   if (g_in.next >= g_in.texts.size())
     return false;
   const std::string &t = g_in.texts[g_in.next++];
-  reader::st().insoub = std::make_unique<reader::Input>(std::string_view(t), g_in.piece);
+  std::string_view input = std::string_view(t).substr(0, t.size() - g_in.hidden);
+  reader::st().insoub = std::make_unique<reader::Input>(input, g_in.piece);
   return true;
 }
 
-void feed(std::vector<std::string> texts, std::size_t piece = 3) {
+void feed(std::vector<std::string> texts, std::size_t piece = 3, std::size_t hidden = 0) {
   g_in.piece = piece;
+  g_in.hidden = hidden;
   g_in.stav = std::make_unique<reader::State>();
   reader::detail::aktivni = g_in.stav.get();
   g_in.texts = std::move(texts);
@@ -164,11 +168,58 @@ TEST(Scanner, StoresEveryByteAboveTheAsciiRange) {
   EXPECT_EQ(buf.view(), "\x80\xfe\xff");
 }
 
-TEST(Scanner, ACommentThatNeverEndsEndsTheInput) {
+TEST(Scanner, TheInputEndingInsideATextEndsIt) {
+  report::Pole<300> buf;
   feed({"<!-- x --", "\n-"});
   EXPECT_EQ(name(), "!--");
   EXPECT_EQ(reader::preskoc_zbytek_komentare(), -1);
   EXPECT_EQ(reader::st().cislo_radky, 2);
+  feed({"<a>12"});
+  EXPECT_EQ(name(), "a");
+  EXPECT_EQ(reader::dej_obsah(buf), -1);
+  feed({"<a b"});
+  EXPECT_EQ(name(), "a");
+  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'N'), -1);
+  feed({"<ab"});
+  EXPECT_EQ(reader::dej_element(buf), -1);
+}
+
+// The scanner takes sixteen bytes at a time where the window and the buffer have room for them,
+// and one at a time elsewhere. Random documents (blanks, line ends, NUL, markup, long texts)
+// read in pieces of 3 bytes and in one piece must give the same texts, results and lines. Bytes
+// after the document's end, not part of it, must not be read.
+TEST(Scanner, SixteenAtATimeReadsAsOneAtATime) {
+  std::mt19937 gen(2008);
+  const std::string special("< >\r\n\0/-!", 10);
+  auto transcript = [](const std::string &doc, const std::vector<int> &ops, std::size_t piece) {
+    feed({doc + std::string(16, 'a')}, piece, 16);
+    std::string out;
+    report::Pole<300> buf;
+    for (int op : ops) {
+      int r = op == 0   ? reader::dej_element(buf)
+              : op == 1 ? reader::dej_zbytek_elementu(buf, 'A')
+              : op == 2 ? reader::dej_zbytek_elementu(buf, 'N')
+              : op == 3 ? reader::dej_obsah(buf)
+                        : reader::preskoc_zbytek_komentare();
+      out += std::to_string(r) + "|" + std::string(buf.view()) + "|" +
+             std::to_string(reader::st().cislo_radky) + reader::st().je_OTVZAV +
+             reader::st().je_ZAVZAV + "\n";
+      if (r < 0)
+        break;
+    }
+    return out;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    const unsigned sparse = round % 2 ? 400 : 12; // one special in so many bytes, on average
+    std::string doc(gen() % 900, 'x');
+    for (char &c : doc)
+      c = gen() % sparse == 0 ? special[gen() % special.size()]
+                              : static_cast<char>('a' + gen() % 3);
+    std::vector<int> ops(40);
+    for (int &op : ops)
+      op = static_cast<int>(gen() % 5);
+    ASSERT_EQ(transcript(doc, ops, 3), transcript(doc, ops, 4096)) << round;
+  }
 }
 
 // An input file's size is what the progress shows; a device or pipe has none.
