@@ -27,7 +27,8 @@ int StrToDbl(double &out, std::string_view text, char typ) {
     }
   }
   const int points_allowed = typ == 'R' ? 1 : 0;
-  int points = 0, plus = 0, minus = 0;
+  int points = 0;
+  bool plus = false, minus = false; // the sign, which only the first place may hold
   // The digits are gathered on the way: a number of at most 15 significant digits and at most
   // 22 decimals is then exactly the quotient of two exact doubles, correctly rounded.
   std::uint64_t mantissa = 0;
@@ -42,14 +43,12 @@ int StrToDbl(double &out, std::string_view text, char typ) {
       if (digits <= 15)
         mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
       decimals += points;
-      continue;
-    }
-    points += c == '.';
-    plus += c == '+';
-    minus += c == '-';
-    bool sign = c == '+' || c == '-';
-    if (!(sign || c == '.') || points > points_allowed || plus > 1 || minus > 1 ||
-        (plus && minus) || (sign && i != 0)) {
+    } else if (c == '.' && points < points_allowed) {
+      ++points;
+    } else if ((c == '+' || c == '-') && i == 0) {
+      plus = c == '+';
+      minus = c == '-';
+    } else {
       out = 0;
       return 1;
     }
@@ -64,9 +63,7 @@ int StrToDbl(double &out, std::string_view text, char typ) {
     static constexpr double kMocniny[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                           1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                           1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    double v = static_cast<double>(mantissa);
-    if (decimals > 0) // most values are whole: no division
-      v /= kMocniny[decimals];
+    double v = static_cast<double>(mantissa) / kMocniny[decimals];
     out = minus ? -v : v;
     return 0;
   }

@@ -62,7 +62,9 @@ TEST(StrToDbl, ConvertsEdgesAsTheCLibraryDoes) {
                                     "9999999999999999999", // 19 digits: exact in 64 bits
                                     "99999999999999999999",
                                     "18446744073709551615",
-                                    "18446744073709551616"};
+                                    "18446744073709551616",
+                                    "+12345678901234567", // the longer way, with its sign
+                                    "1" + std::string(400, '0')};
   for (std::size_t zeros = 0; zeros < 24; ++zeros)
     for (const char *digits : {"1", "7", "123456789012345"})
       texts.push_back("0." + std::string(zeros, '0') + digits);
