@@ -80,6 +80,9 @@ TEST(Scanner, RestOfATagByMode) {
   EXPECT_EQ(buf.view(), "/");
   EXPECT_EQ(name(), "autor/");
   EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 0);
+  feed({"<a >"}); // an empty rest, read
+  EXPECT_EQ(name(), "a");
+  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 0);
 }
 
 TEST(Scanner, TabBelongsToTheNameAndLineFeedEndsIt) {
@@ -103,12 +106,15 @@ TEST(Scanner, CountsLinesEverywhereAndDropsLineEndsFromTexts) {
   EXPECT_EQ(reader::st().cislo_radky, 8);
 }
 
-TEST(Scanner, CommentNeedsABlankAfterItsName) {
-  feed({"<!--x--><!-- a -- b --><c>"});
+TEST(Scanner, CommentNeedsABlankAfterItsNameAndEndsAtTwoHyphensAndAngle) {
+  feed({std::string("<!--x--><!-- a -- b --><c><!-- -> <d> \0 --><e>", 46)});
   EXPECT_EQ(name(), "!--x--");
   EXPECT_EQ(name(), "!--");
   EXPECT_EQ(reader::preskoc_zbytek_komentare(), 0);
   EXPECT_EQ(name(), "c");
+  EXPECT_EQ(name(), "!--");
+  EXPECT_EQ(reader::preskoc_zbytek_komentare(), 0); // not at "->", nor at the NUL
+  EXPECT_EQ(name(), "e");
 }
 
 TEST(Scanner, OverlongTextsKeepTheirFirst299Characters) {
@@ -182,6 +188,10 @@ TEST(Scanner, TheInputEndingInsideATextEndsIt) {
   EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'N'), -1);
   feed({"<ab"});
   EXPECT_EQ(reader::dej_element(buf), -1);
+  feed({"<a " + std::string(400, 'x')}); // a rest too long, then no end of the tag
+  EXPECT_EQ(name(), "a");
+  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 1);
+  EXPECT_EQ(reader::dej_obsah(buf), -1);
 }
 
 // The scanner takes sixteen bytes at a time where the window and the buffer have room for them,
