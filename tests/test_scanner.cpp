@@ -107,13 +107,13 @@ TEST(Scanner, CountsLinesEverywhereAndDropsLineEndsFromTexts) {
 }
 
 TEST(Scanner, CommentNeedsABlankAfterItsNameAndEndsAtTwoHyphensAndAngle) {
-  feed({std::string("<!--x--><!-- a -- b --><c><!-- -> <d> \0 --><e>", 46)});
+  feed({std::string("<!--x--><!-- a -- b --><c><!-- -> -a> <d> \0 --><e>", 50)});
   EXPECT_EQ(name(), "!--x--");
   EXPECT_EQ(name(), "!--");
   EXPECT_EQ(reader::preskoc_zbytek_komentare(), 0);
   EXPECT_EQ(name(), "c");
   EXPECT_EQ(name(), "!--");
-  EXPECT_EQ(reader::preskoc_zbytek_komentare(), 0); // not at "->", nor at the NUL
+  EXPECT_EQ(reader::preskoc_zbytek_komentare(), 0); // not at "->", "-a>" or the NUL
   EXPECT_EQ(name(), "e");
 }
 
