@@ -55,36 +55,39 @@ report::Text osm_cislic(std::uint32_t v) { return report::Text::f("%08u", v); }
 int chk_ICO(std::string_view ico) {
   if (ico.size() != 8)
     return 2;
-  int d[8];
-  for (std::size_t i = 0; i < 8; ++i)
-    d[i] = static_cast<unsigned char>(ico[i]) - 48; // no test that these are digits
-  int s = 8 * d[0] + 7 * d[1] + 6 * d[2] + 5 * d[3] + 4 * d[4] + 3 * d[5] + 2 * d[6];
+  // no test that these are digits
+  auto cislice = [&](std::size_t i) { return static_cast<unsigned char>(ico[i]) - 48; };
+  int s = 0; // the first seven digits weighted 8 down to 2
+  for (std::size_t i = 0; i < 7; ++i)
+    s += static_cast<int>(8 - i) * cislice(i);
   int c = 11 - s % 11;
   if (c > 9)
     c -= 10;
-  return c == d[7] ? 0 : 1;
+  return c == cislice(7) ? 0 : 1;
 }
 
 std::uint32_t cislo_ico(std::string_view text) {
-  // The longest prefix of the form: blanks, sign, digits, point, digits, exponent.
-  std::size_t i = 0, n = text.size();
-  auto digit = [&](std::size_t k) { return k < n && text[k] >= '0' && text[k] <= '9'; };
-  while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+  // The longest prefix of the form: blanks, sign, digits, point, digits, exponent. Past the
+  // end of the text stands a NUL, which none of them is.
+  auto at = [&](std::size_t k) { return k < text.size() ? text[k] : '\0'; };
+  auto digit = [&](std::size_t k) { return at(k) >= '0' && at(k) <= '9'; };
+  std::size_t i = 0;
+  while (at(i) == ' ' || (at(i) >= '\t' && at(i) <= '\r'))
     ++i;
   std::size_t from = i;
-  if (i < n && (text[i] == '+' || text[i] == '-'))
+  if (at(i) == '+' || at(i) == '-')
     ++i;
-  std::size_t mantissa = 0;
+  bool cislice = false;
   for (; digit(i); ++i)
-    ++mantissa;
-  if (i < n && text[i] == '.')
+    cislice = true;
+  if (at(i) == '.')
     for (++i; digit(i); ++i)
-      ++mantissa;
-  if (mantissa == 0)
+      cislice = true;
+  if (!cislice)
     return 0;
-  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+  if (at(i) == 'e' || at(i) == 'E') {
     std::size_t e = i + 1;
-    if (e < n && (text[e] == '+' || text[e] == '-'))
+    if (at(e) == '+' || at(e) == '-')
       ++e;
     if (digit(e)) {
       for (i = e; digit(i); ++i)

@@ -97,7 +97,7 @@ int k_NecK() {
       if (venku(plat, lo, hi))
         zpracuj_chybu(line(n::AA0138), "EL051", "AA0138", f("%10.0f", plat),
                       Text::f("%10.0f  - %10.0f", lo, hi));
-    } else if (t <= 0 || k <= 0 || g < 0) {
+    } else { // no table or no class, or a grade below 0
       double lo = tables::tabSazeb[0], hi = tables::tabSazeb[575];
       if (venku(plat, lo, hi))
         zpracuj_chybu(line(n::AA0138), "EL051", "AA0138", f("%10.0f", plat),
