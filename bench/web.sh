@@ -9,7 +9,7 @@ rounds=${1:-5}
 data=${BENCH_DATA:-build/bench-data}
 
 cmake --preset release >/dev/null
-nice cmake --build --preset release -j2 >/dev/null
+nice cmake --build --preset release -j2 --target ld952 genkuf >/dev/null
 cmake --preset web >/dev/null
 nice cmake --build --preset web -j2 --target ld952_page >/dev/null
 mkdir -p "$data"

@@ -51,11 +51,9 @@ void zpracuj_KONp() {
   }
   if (!report::st().errsoub->close() && nezapsan == nullptr)
     nezapsan = &st().s_chyby;
+  if (nezapsan != nullptr)
+    fatal(" Nelze zapsat soubor  ", *nezapsan, false, false);
   report::Sink &con = *report::st().konzole;
-  if (nezapsan != nullptr) {
-    con.put(" Nelze zapsat soubor  "), con.put(*nezapsan), con.put("\n Program ukoncen\n");
-    throw Stop{13};
-  }
   con.put(kSmazat);
   con.put(report::Text::f("Celkem chyb vahy E:%8lld\n\nCelkem chyb vahy W:%8lld\n",
                           static_cast<long long>(e), static_cast<long long>(w)));

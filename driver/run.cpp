@@ -3,9 +3,6 @@
 // the protocol header and the state loop, which only the end of input or a fatal condition
 // ends.
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
-#include <sys/stat.h>
 #include <vector>
 
 #include "platform.hpp"
@@ -67,19 +64,17 @@ void otevri_vystupy() {
     ids.push_back(identita(v));
   if (velky) // a list too large to read: refused like a file of the run
     odmitni(st().s_vstsez);
-  if (protokol) {
-    Identita p = protokol->identita();
-    for (const auto &id : ids)
-      if (id == p)
-        odmitni(st().s_chyby);
-    ids.push_back(p);
-  }
-  if (kopie) {
-    Identita k = kopie->identita();
-    for (const auto &id : ids)
-      if (id == k)
-        odmitni(st().s_vystup);
-  }
+  // Each output against the inputs and the outputs before it.
+  auto porovnej = [&](const std::unique_ptr<Vystup> &v, const std::string &name) {
+    if (!v)
+      return;
+    Identita i = v->identita();
+    if (std::find(ids.begin(), ids.end(), i) != ids.end())
+      odmitni(name);
+    ids.push_back(i);
+  };
+  porovnej(protokol, st().s_chyby);
+  porovnej(kopie, st().s_vystup);
 
   if (st().opt.no_protocol) {
     report::st().errsoub = std::make_unique<report::DiscardSink>();

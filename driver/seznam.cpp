@@ -2,7 +2,6 @@
 // NUL byte; read whole, from a file or from memory, at most Seznam::kMaxSeznam bytes.
 #include "seznam.hpp"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -42,8 +41,8 @@ bool Seznam::dalsi(std::string &word) {
   std::size_t from = pozice_;
   while (pozice_ < text_.size() && !blank(text_[pozice_]))
     ++pozice_;
-  std::size_t end = text_.find('\0', from);
-  word.assign(text_, from, std::min(end, pozice_) - from);
+  std::string_view slovo = std::string_view(text_).substr(from, pozice_ - from);
+  word.assign(slovo.substr(0, slovo.find('\0'))); // the NUL sought in the word alone
   return true;
 }
 

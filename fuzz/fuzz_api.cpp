@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 #include "census.hpp"
 #include "ld952.h"
@@ -18,6 +17,7 @@ namespace {
 
 const std::string &folder() { return private_folder("kuf-fuzz-api"); }
 
+// The file named by `path` as a C string, which ends at its first NUL, as the library reads it.
 void write(const std::string &path, std::string_view bytes) {
   std::FILE *f = std::fopen(path.c_str(), "wb");
   if (f == nullptr)
@@ -74,15 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       if (!word.empty()) {
         std::string name = name_in_folder(word);
         list_text += name + "\n";
-        write(name.substr(0, name.find('\0')), document);
+        write(name, document);
       }
       at = end == std::string_view::npos ? words.size() : end + 1;
     }
-    if (!memory)
-      write(input.substr(0, input.find('\0')), list_text);
-  } else if (!memory) {
-    write(input.substr(0, input.find('\0')), document);
   }
+  if (!memory)
+    write(input, list ? list_text : document);
   ld952_options o{};
   o.input = input.c_str(); // a C string: it ends at its first NUL byte
   o.list = list;

@@ -22,7 +22,7 @@ using report::Pole;
 // Converts a value of element type `typ` ('R' allows one decimal point): an optional sign in
 // the first place, digits and points only. Returns 0 and the value, or 1 and 0 when refused.
 int StrToDbl(double &out, std::string_view text, char typ);
-// A decimal number (an optional "-", digits, at most one point, an optional exponent) as the
+// A decimal number (an optional sign, digits, at most one point, an optional exponent) as the
 // C library converts it in the C locale, whatever locale a host program has set. False when
 // the text is not such a number or lies beyond the range of a double.
 bool jstrtod(std::string_view s, double &out);

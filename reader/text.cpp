@@ -28,7 +28,7 @@ int StrToDbl(double &out, std::string_view text, char typ) {
   }
   const int points_allowed = typ == 'R' ? 1 : 0;
   int points = 0;
-  bool plus = false, minus = false; // the sign, which only the first place may hold
+  bool minus = false; // a minus sign, which only the first place may hold
   // The digits are gathered on the way: a number of at most 15 significant digits and at most
   // 22 decimals is then exactly the quotient of two exact doubles, correctly rounded.
   std::uint64_t mantissa = 0;
@@ -46,7 +46,6 @@ int StrToDbl(double &out, std::string_view text, char typ) {
     } else if (c == '.' && points < points_allowed) {
       ++points;
     } else if ((c == '+' || c == '-') && i == 0) {
-      plus = c == '+';
       minus = c == '-';
     } else {
       out = 0;
@@ -67,13 +66,12 @@ int StrToDbl(double &out, std::string_view text, char typ) {
     out = minus ? -v : v;
     return 0;
   }
-  std::string_view cisla = plus ? text.substr(1) : text;
   double v = 0;
-  if (!jstrtod(cisla, v)) {
+  if (!jstrtod(text, v)) {
     // Beyond the range of a double: a number with a digit other than 0 before its point
     // overflows to infinity, any other rounds to zero.
-    std::size_t cela = cisla.find('.');
-    bool velke = cisla.substr(0, cela).find_first_of("123456789") != std::string_view::npos;
+    std::size_t cela = text.find('.');
+    bool velke = text.substr(0, cela).find_first_of("123456789") != std::string_view::npos;
     v = velke ? HUGE_VAL : 0.0;
     v = minus ? -v : v;
   }
@@ -83,6 +81,8 @@ int StrToDbl(double &out, std::string_view text, char typ) {
 
 bool jstrtod(std::string_view s, double &out) {
 #if defined(__cpp_lib_to_chars)
+  if (s.substr(0, 1) == "+" && s.substr(1, 1) != "-") // it takes a minus sign only
+    s.remove_prefix(1);
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
   return ec == std::errc() && end == s.data() + s.size();
 #else // a C++ library without it (the browser's) has the C locale alone: its strtod serves

@@ -18,6 +18,9 @@ struct Hlavicka {
 };
 
 // The writers of one format, each given the protocol sink.
+// A total of the protocol's end: right-aligned in eight places, never cut.
+inline Text cislo8(std::int64_t v) { return Text::f("%8lld", static_cast<long long>(v)); }
+
 struct Format {
   void (*pis_hlavicku)(Sink &out, const Hlavicka &h);            // header, before the first row
   void (*pis_radek)(Sink &out, const Nalez &row);                // one error row

@@ -24,7 +24,6 @@ void pis_radek(Sink &out, const Nalez &col) {
 }
 
 void pis_celkem(Sink &out, std::int64_t e, std::int64_t w) {
-  auto cislo8 = [](std::int64_t v) { return Text::f("%8lld", static_cast<long long>(v)); };
   out.put("\nCelkem chyb vahy E:"), out.put(cislo8(e));
   out.put("\n\nCelkem chyb vahy W:"), out.put(cislo8(w)), out.put("\n");
 }

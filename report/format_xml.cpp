@@ -26,7 +26,6 @@ void pis_radek(Sink &out, const Nalez &col) {
 }
 
 void pis_celkem(Sink &out, std::int64_t e, std::int64_t w) {
-  auto cislo8 = [](std::int64_t v) { return Text::f("%8lld", static_cast<long long>(v)); };
   out.put("\n<CelkemchybE>"), out.put(cislo8(e)), out.put("</CelkemchybE>\n");
   out.put("<CelkemchybW>"), out.put(cislo8(w)), out.put("</CelkemchybW>\n");
   out.put("</KUF_chyby>\n");

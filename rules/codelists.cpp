@@ -96,11 +96,8 @@ std::uint32_t cislo_ico(std::string_view text) {
   }
   // The C library's conversion without its locale: a host program's decimal comma must not
   // change the number. Beyond the range of a double it gives 0, as an infinity would.
-  std::string_view cislo = text.substr(from, i - from);
-  if (cislo.front() == '+')
-    cislo.remove_prefix(1);
   double v = 0;
-  if (!reader::jstrtod(cislo, v))
+  if (!reader::jstrtod(text.substr(from, i - from), v))
     return 0;
   v = std::trunc(v);
   if (!std::isfinite(v) || v < 0 || v > 4294967295.0)

@@ -107,15 +107,11 @@ function vyber(seznam) {
 $('soubory').addEventListener('change', e => vyber(e.target.files));
 $('bez-varovani').addEventListener('change', zkontroluj);
 const zona = $('vyber');
-zona.addEventListener('dragover', e => { e.preventDefault(); zona.classList.add('nad'); });
+zona.addEventListener('dragover', () => zona.classList.add('nad'));
 zona.addEventListener('dragleave', () => zona.classList.remove('nad'));
-zona.addEventListener('drop', e => {
-  e.preventDefault();
-  zona.classList.remove('nad');
-  if (e.dataTransfer.files.length > 0)
-    vyber(e.dataTransfer.files);
-});
-// A report dropped beside the box is checked too, instead of being opened by the browser.
+zona.addEventListener('drop', () => zona.classList.remove('nad'));
+// A report dropped on the box or beside it is checked once, here, where the drop arrives in
+// either case, instead of being opened by the browser.
 window.addEventListener('dragover', e => e.preventDefault());
 window.addEventListener('drop', e => {
   e.preventDefault();
