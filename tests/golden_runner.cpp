@@ -18,7 +18,9 @@
 //
 // With "--program CMD... --" the cases run the program CMD as a separate process instead
 // (for example "wine ld952.exe" for the Windows build), once, with the run stamp of every
-// protocol masked.
+// protocol masked. With GOLDEN_PROTOCOL=NAME and GOLDEN_KEEP=FOLDER each case runs once with
+// its protocol named NAME instead, and that protocol is kept as FOLDER/<topic>--<case>, for
+// the checks of the protocols' readers; nothing is compared.
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
@@ -35,6 +37,7 @@
 
 #include "census.hpp"
 #include "driver.hpp"
+#include "files.hpp"
 
 namespace fs = std::filesystem;
 
@@ -49,18 +52,6 @@ struct Case {
   std::string head;
   std::vector<Section> sections;
 };
-
-std::string read_file(const fs::path &p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void write_file(const fs::path &p, const std::string &bytes) {
-  std::ofstream out(p, std::ios::binary);
-  out << bytes;
-}
 
 bool is_marker(const std::string &line, Section &sec) {
   if (line.size() < 7 || line.compare(0, 3, "-- ") != 0 ||
@@ -303,6 +294,33 @@ std::vector<std::string> compare(const Case &c, const Result &r) {
   return bad;
 }
 
+// The protocol argument of a case renamed: the second argument that is not an option, or
+// one added after the input.
+void rename_protocol(Case &c, const std::string &name) {
+  for (auto &s : c.sections) {
+    if (s.kind != "args")
+      continue;
+    std::vector<std::string> args;
+    std::istringstream lines(s.body);
+    for (std::string a; std::getline(lines, a);)
+      args.push_back(a);
+    std::vector<std::size_t> positional;
+    for (std::size_t i = 0; i < args.size(); ++i)
+      if (args[i].substr(0, 1) != "-")
+        positional.push_back(i);
+    if (positional.size() >= 2) {
+      args[positional[1]] = name;
+    } else {
+      if (positional.empty())
+        args.push_back("kuf.xml");
+      args.push_back(name);
+    }
+    s.body.clear();
+    for (const auto &a : args)
+      s.body += a + "\n";
+  }
+}
+
 void update(Case &c, const Result &r, const fs::path &file) {
   const std::map<std::string, std::string> inputs = input_files(c);
   std::vector<Section> kept;
@@ -358,10 +376,21 @@ int main(int argc, char **argv) {
       sizes.push_back(n);
   }
   fs::path work = fs::temp_directory_path() / ("kuf-golden-" + std::to_string(::getpid()));
+  const char *protocol = std::getenv("GOLDEN_PROTOCOL"), *keep = std::getenv("GOLDEN_KEEP");
   int failed = 0;
   for (const auto &file : cases) {
     Case c = parse(read_file(file));
     fs::path dir = work / file.stem();
+    if (protocol != nullptr && keep != nullptr) {
+      rename_protocol(c, protocol);
+      Result r = program.empty() ? run_case(c, dir, sizes[0]) : run_program(c, dir, program);
+      auto kept = r.files.find(protocol);
+      if (kept != r.files.end() && input_files(c).count(protocol) == 0)
+        write_file(fs::path(keep) /
+                       (file.parent_path().filename().string() + "--" + file.stem().string()),
+                   kept->second);
+      continue;
+    }
     bool ok = true;
     for (std::size_t i = 0; i < (program.empty() ? sizes.size() : 1) && ok; ++i) {
       Result r = program.empty() ? run_case(c, dir, sizes[i]) : run_program(c, dir, program);

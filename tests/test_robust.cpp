@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
 #include "driver.hpp"
+#include "files.hpp"
 
 namespace fs = std::filesystem;
 
@@ -22,13 +22,6 @@ struct Outcome {
 
 const fs::path kDir = fs::temp_directory_path() / ("kuf-robust-" + std::to_string(::getpid()));
 
-std::string read(const fs::path &p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 // A run with the input argument `input` and the protocol p.csv, in a fresh folder.
 Outcome run(const std::string &input) {
   const std::string protocol = (kDir / "p.csv").string();
@@ -36,7 +29,7 @@ Outcome run(const std::string &input) {
   const char *argv[] = {"ld952", input.c_str(), protocol.c_str(), nullptr};
   report::StringSink console;
   int code = driver::run(3, argv, console);
-  return {code, console.text(), fs::exists(protocol) ? read(protocol) : "-"};
+  return {code, console.text(), fs::exists(protocol) ? read_file(protocol) : "-"};
 }
 
 Outcome check(const std::string &document) {
@@ -46,7 +39,7 @@ Outcome check(const std::string &document) {
 }
 
 TEST(CutOff, EveryPrefixOfAReportEndsWithItsSummary) {
-  const std::string doc = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf.xml");
+  const std::string doc = read_file(fs::path(KUF_SOURCE_DIR) / "examples/kuf.xml");
   const std::size_t root_end = doc.find("</KUF>");
   ASSERT_NE(root_end, std::string::npos);
   const std::size_t step = doc.size() / 700 + 1; // some 700 prefixes, all kinds of places

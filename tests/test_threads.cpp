@@ -1,28 +1,20 @@
 // Checks running at the same time on different threads: each has all its state in its own
 // check object, so eight reports checked at once give, byte for byte, the protocols, output
-// copies, console texts and exit codes of the same checks run one after another; and a check
-// started from inside another one's listener leaves the outer check as it was.
+// copies, console texts and exit codes of the same checks run one after another.
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "driver.hpp"
+#include "files.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string read(const fs::path &p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 struct Outcome {
   int exit = -1;
@@ -32,9 +24,8 @@ struct Outcome {
 };
 
 // One check of `document` from memory into files of `dir` named by `n`, in the protocol
-// format of its extension, with a fixed run stamp; `listener` is told of its rows.
-Outcome check(const std::string &document, const fs::path &dir, std::size_t n,
-              report::Posluchac listener = nullptr, void *listener_context = nullptr) {
+// format of its extension, with a fixed run stamp.
+Outcome check(const std::string &document, const fs::path &dir, std::size_t n) {
   static const char *kFormats[] = {".htm", ".csv", ".txt", ".xml"};
   driver::Zadani zadani;
   zadani.vstup = "kuf" + std::to_string(n) + ".xml";
@@ -47,22 +38,20 @@ Outcome check(const std::string &document, const fs::path &dir, std::size_t n,
   std::tm stamp{};
   stamp.tm_mday = 24, stamp.tm_mon = 11, stamp.tm_year = 108;
   opt.stamp = stamp;
-  opt.listener = listener;
-  opt.listener_context = listener_context;
   report::StringSink console;
   driver::Totals totals;
   Outcome r;
   r.exit = driver::run(zadani, console, opt, &totals);
   r.e = totals.e, r.w = totals.w;
   r.console = console.text();
-  r.protocol = read(zadani.chyby);
-  r.copy = read(*zadani.vystup);
+  r.protocol = read_file(zadani.chyby);
+  r.copy = read_file(*zadani.vystup);
   return r;
 }
 
 TEST(Threads, EightChecksAtOnceMatchSingleRuns) {
-  const std::string chyby = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
-  const std::string dobry = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf.xml");
+  const std::string chyby = read_file(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
+  const std::string dobry = read_file(fs::path(KUF_SOURCE_DIR) / "examples/kuf.xml");
   ASSERT_FALSE(chyby.empty());
   ASSERT_FALSE(dobry.empty());
   // Eight different reports: the two examples whole, and the faulty one broken off at six
@@ -92,32 +81,6 @@ TEST(Threads, EightChecksAtOnceMatchSingleRuns) {
     }
   }
   EXPECT_GT(single[1].e, 0); // the faulty example has findings to compare
-  fs::remove_all(dir);
-}
-
-TEST(Threads, CheckInsideAListener) {
-  const std::string chyby = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
-  const std::string dobry = read(fs::path(KUF_SOURCE_DIR) / "examples/kuf.xml");
-  fs::path dir = fs::temp_directory_path() / ("kuf-nested-" + std::to_string(::getpid()));
-  fs::create_directories(dir / "single");
-  fs::create_directories(dir / "nested");
-  const Outcome outer = check(chyby, dir / "single", 1), inner = check(dobry, dir / "single", 2);
-
-  struct Nested {
-    const std::string *document;
-    fs::path dir;
-    Outcome got;
-    int rows = 0;
-  } nested{&dobry, dir / "nested", {}, 0};
-  auto inner_check = [](const report::Nalez &, void *context) {
-    auto &n = *static_cast<Nested *>(context);
-    if (n.rows++ == 0)
-      n.got = check(*n.document, n.dir, 2);
-  };
-  const Outcome r = check(chyby, dir / "nested", 1, inner_check, &nested);
-  EXPECT_TRUE(r == outer);
-  EXPECT_TRUE(nested.got == inner);
-  EXPECT_GT(nested.rows, 1);
   fs::remove_all(dir);
 }
 
