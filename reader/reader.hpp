@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,9 +24,9 @@ using report::Pole;
 // the first place, digits and points only. Returns 0 and the value, or 1 and 0 when refused.
 int StrToDbl(double &out, std::string_view text, char typ);
 // A decimal number (an optional sign, digits, at most one point, an optional exponent) as the
-// C library converts it in the C locale, whatever locale a host program has set. False when
+// C library converts it in the C locale, whatever locale a host program has set. Nothing when
 // the text is not such a number or lies beyond the range of a double.
-bool jstrtod(std::string_view s, double &out);
+std::optional<double> jstrtod(std::string_view s);
 // Equal texts, compared byte by byte: the names compared on every element are a few bytes
 // long, and a call of memcmp costs more than the comparison itself.
 inline bool stejne(std::string_view a, std::string_view b) {
@@ -42,7 +43,7 @@ std::string_view jezltrim(std::string_view s);
 char prvek_zac_kon(std::string_view start, std::string_view end);
 // 1-based position of the first `c` in `s`, 0 when absent.
 std::size_t jinstr(std::string_view s, char c);
-// The absolute difference, the larger minus the smaller.
+// The absolute difference.
 double jezdifdbl(double a, double b);
 
 // ---- Input -----------------------------------------------------------------------------------

@@ -10,41 +10,21 @@
 namespace reader {
 
 int StrToDbl(double &out, std::string_view text, char typ) {
-  // Most values are whole numbers of a few digits. At most 19 digits are exact in 64 bits,
-  // and their conversion to a double rounds once, as the C library's does.
-  if (text.size() <= 19) {
-    std::uint64_t cele = 0;
-    std::size_t i = 0;
-    for (; i < text.size(); ++i) {
-      auto d = static_cast<unsigned>(text[i] - '0');
-      if (d > 9)
-        break;
-      cele = cele * 10 + d;
-    }
-    if (i == text.size()) {
-      out = static_cast<double>(cele);
-      return 0;
-    }
-  }
-  const int points_allowed = typ == 'R' ? 1 : 0;
-  int points = 0;
-  bool minus = false; // a minus sign, which only the first place may hold
-  // The digits are gathered on the way: a number of at most 15 significant digits and at most
-  // 22 decimals is then exactly the quotient of two exact doubles, correctly rounded.
-  std::uint64_t mantissa = 0;
-  int digits = 0, decimals = 0;
+  const bool tecka_smi = typ == 'R'; // one decimal point allowed
+  bool tecka = false, minus = false;
   bool cislice = false; // any digit at all
+  // The digits as a whole number while it fits in 64 bits: exact, so that its conversion to a
+  // double rounds once, as the C library's does. Most values are whole numbers of a few digits.
+  std::uint64_t cele = 0;
+  bool presne = true;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
+    const char c = text[i];
     if (c >= '0' && c <= '9') {
       cislice = true;
-      if (mantissa > 0 || c != '0')
-        ++digits;
-      if (digits <= 15)
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-      decimals += points;
-    } else if (c == '.' && points < points_allowed) {
-      ++points;
+      presne = presne && !__builtin_mul_overflow(cele, 10u, &cele) &&
+               !__builtin_add_overflow(cele, static_cast<unsigned>(c - '0'), &cele);
+    } else if (c == '.' && tecka_smi && !tecka) {
+      tecka = true;
     } else if ((c == '+' || c == '-') && i == 0) {
       minus = c == '-';
     } else {
@@ -58,36 +38,34 @@ int StrToDbl(double &out, std::string_view text, char typ) {
     out = 0;
     return 0;
   }
-  if (digits <= 15 && decimals <= 22) {
-    static constexpr double kMocniny[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    double v = static_cast<double>(mantissa) / kMocniny[decimals];
-    out = minus ? -v : v;
+  if (presne && !tecka) {
+    out = minus ? -static_cast<double>(cele) : static_cast<double>(cele);
     return 0;
   }
-  double v = 0;
-  if (!jstrtod(text, v)) {
-    // Beyond the range of a double: a number with a digit other than 0 before its point
-    // overflows to infinity, any other rounds to zero.
-    std::size_t cela = text.find('.');
-    bool velke = text.substr(0, cela).find_first_of("123456789") != std::string_view::npos;
-    v = velke ? HUGE_VAL : 0.0;
-    v = minus ? -v : v;
+  if (auto v = jstrtod(text)) {
+    out = *v;
+    return 0;
   }
-  out = v;
+  // Beyond the range of a double: a number with a digit other than 0 before its point
+  // overflows to infinity, any other rounds to zero.
+  std::size_t cela = text.find('.');
+  bool velke = text.substr(0, cela).find_first_of("123456789") != std::string_view::npos;
+  out = velke ? HUGE_VAL : 0.0;
+  out = minus ? -out : out;
   return 0;
 }
 
-bool jstrtod(std::string_view s, double &out) {
+std::optional<double> jstrtod(std::string_view s) {
 #if defined(__cpp_lib_to_chars)
   if (s.substr(0, 1) == "+" && s.substr(1, 1) != "-") // it takes a minus sign only
     s.remove_prefix(1);
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
-  return ec == std::errc() && end == s.data() + s.size();
+  double v;
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || end != s.data() + s.size())
+    return std::nullopt;
+  return v;
 #else // a C++ library without it (the browser's) has the C locale alone: its strtod serves
-  out = std::strtod(std::string(s).c_str(), nullptr);
-  return true;
+  return std::strtod(std::string(s).c_str(), nullptr);
 #endif
 }
 
@@ -99,7 +77,7 @@ std::string_view jezltrim(std::string_view s) {
 char prvek_zac_kon(std::string_view start, std::string_view end) {
   if (start.empty())
     return 'A';
-  return end.size() > start.size() && stejne(end.substr(1, start.size()), start) ? 'A' : 'N';
+  return !end.empty() && stejne(end.substr(1, start.size()), start) ? 'A' : 'N';
 }
 
 std::size_t jinstr(std::string_view s, char c) {
@@ -107,6 +85,6 @@ std::size_t jinstr(std::string_view s, char c) {
   return i == std::string_view::npos ? 0 : i + 1;
 }
 
-double jezdifdbl(double a, double b) { return a >= b ? a - b : b - a; }
+double jezdifdbl(double a, double b) { return std::fabs(a - b); }
 
 } // namespace reader

@@ -96,10 +96,10 @@ std::uint32_t cislo_ico(std::string_view text) {
   }
   // The C library's conversion without its locale: a host program's decimal comma must not
   // change the number. Beyond the range of a double it gives 0, as an infinity would.
-  double v = 0;
-  if (!reader::jstrtod(text.substr(from, i - from), v))
+  auto x = reader::jstrtod(text.substr(from, i - from));
+  if (!x)
     return 0;
-  v = std::trunc(v);
+  double v = std::trunc(*x);
   if (!std::isfinite(v) || v < 0 || v > 4294967295.0)
     return 0;
   return static_cast<std::uint32_t>(v);
