@@ -40,8 +40,8 @@ int najdi_a_zapis(reader::Sekce<N> &s, std::string_view elem, std::string_view o
   return row;
 }
 
-bool ma_cislo(const Prvek &p) { return p.val_from >= 1 && p.val_from <= 999; }
-bool ma_text(const Prvek &p) { return p.val_from >= 1000; }
+bool ma_text(const Prvek &p) { return p.val_from >= tables::kPrvniText; }
+bool ma_cislo(const Prvek &p) { return p.val_from != 0 && !ma_text(p); }
 
 // Length within the row's bounds; else the row's code with "délka ...", and the mark E.
 template <std::size_t N>
@@ -79,8 +79,8 @@ void rozsah(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
     venku = x < tables::TValDbl[static_cast<std::size_t>(p.val_from)] ||
             x > tables::TValDbl[static_cast<std::size_t>(p.val_to)];
   else if (ma_text(p))
-    venku = obsah < tables::TValChar[static_cast<std::size_t>(p.val_from - 1000)] ||
-            obsah > tables::TValChar[static_cast<std::size_t>(p.val_to - 1000)];
+    venku = obsah < tables::TValChar[static_cast<std::size_t>(p.val_from - tables::kPrvniText)] ||
+            obsah > tables::TValChar[static_cast<std::size_t>(p.val_to - tables::kPrvniText)];
   if (venku) {
     zpracuj_chybu(s_cislo_radky(), p.err, elem, obsah, "?");
     s.Esw[row] = 'E';

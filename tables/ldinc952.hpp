@@ -22,12 +22,13 @@ struct Prvek {
   std::string_view elem; // element name as written in the document
   char typ;              // N integer, R real, S text
   int lg_from, lg_to;    // least and greatest length of the value, both allowed
-  int val_from, val_to;  // 0: no value check; 1..999: TValDbl index; 1000 on: TValChar index + 1000
-  std::string_view err;  // code reported for a failed length, conversion or range
+  int val_from, val_to; // 0: no value check; else a TValDbl index, or kPrvniText + a TValChar index
+  std::string_view err; // code reported for a failed length, conversion or range
 };
 
 #include "ldinc952.inc"
 
+static_assert(TValDbl.size() <= kPrvniText);
 static_assert(Etab.back().typ == "KONEC" && EtabPoradi.size() + 1 == Etab.size());
 static_assert(Ptab.size() == 9 && Ptab.back().elem == "KoNeCP");
 static_assert(Ttab.size() == 12 && Ttab.back().elem == "KoNeCT");

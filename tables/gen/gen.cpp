@@ -141,6 +141,9 @@ void catalogue(const std::string &dir, std::ostream &out) {
   out << "}};\n\n";
 }
 
+// A row's value index from this one on addresses TValChar, at the index minus this one.
+constexpr long kPrvniText = 1000;
+
 void elements(const std::string &dir, std::ostream &out) {
   auto rows = rows_of(dir, "prvky.txt");
   std::vector<double> dbl;
@@ -172,7 +175,7 @@ void elements(const std::string &dir, std::ostream &out) {
         if (f[2] == "S") {
           for (std::size_t i = 0; i < chr.size(); ++i)
             if (chr[i] == v)
-              return 1000 + static_cast<long>(i);
+              return kPrvniText + static_cast<long>(i);
           fail("text bound not in the C list: '" + v + "'");
         }
         for (std::size_t i = 1; i < dbl.size(); ++i)
@@ -192,6 +195,7 @@ void elements(const std::string &dir, std::ostream &out) {
   }
   if (dbl.size() != 26 || chr.size() != 23)
     fail("the bound lists hold 26 numbers and 23 texts");
+  out << "inline constexpr int kPrvniText = " << kPrvniText << ";\n\n";
   out << "inline constexpr std::array<double, " << dbl.size() << "> TValDbl{{";
   for (std::size_t i = 0; i < dbl.size(); ++i)
     out << (i % 6 ? " " : "\n    ") << exact(dbl[i]) << ",";
