@@ -97,8 +97,8 @@ void skupina(std::size_t p, std::size_t pocet, bool vice_nez_sest) {
   double sum_AA0137 = 0;
   for (std::size_t i = 0; i <= pocet; ++i)
     sum_AA0137 += na_pozici(p + i).anec_iAA0137 == 1;
-  if (sum_AA0137 > 1) // the person counts once in the register
-    st().sumz_AA0137 = st().sumz_AA0137 - sum_AA0137 + 1;
+  // The person counts once in the register: its records there beyond the first come off.
+  st().sumz_AA0137 -= std::max(sum_AA0137 - 1, 0.0);
   if (auto *z = rozdil([](const Zaznam &r) { return r.anec_iAA0211; }))
     zpracuj_chybu(pom_nec, "EL003", "AA0211", znak(prvni.anec_iAA0211), znak(z->anec_iAA0211));
   if (auto *z = rozdil([](const Zaznam &r) { return r.anec_iAA0223; }))
@@ -165,7 +165,7 @@ int zpracuj_TELk() {
     zpracuj_chybu(tline(t::AA0118), "EL022", "AA0118", Text::f("%10.0f", tv(t::AA0118)),
                   Text::f("%10.0f", st().sumz_AA0144));
   }
-  if (st().sw_anec_AA0137 < 2 && st().maxAktiAnec > 9) {
+  if (st().sw_anec_AA0137 != 2 && st().maxAktiAnec > 9) { // no record above 1
     za_zamestnavatele();
     zpracuj_chybu("   ", "WL042", "   ", "   ", "   ");
   }
