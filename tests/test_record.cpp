@@ -1,0 +1,58 @@
+// The rules of a record on values that this period's element ranges keep out of a document:
+// weekly hours above 40 and 366 days in the register. Another period's ranges let them
+// through, and the rules' own limits must then hold.
+#include <gtest/gtest.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "run_state.hpp"
+
+namespace {
+
+namespace n = tables::n;
+
+// The expected texts of the findings with `code` at the end of one record of the occupation
+// `kod` and the given values (every other value 0).
+std::vector<std::string> nalezy(std::string_view code, std::string_view kod,
+                                std::initializer_list<std::pair<int, double>> hodnoty) {
+  driver::Kontrola k;
+  driver::Aktivni aktivni(k);
+  report::StringSink konzole;
+  report::st().konzole = &konzole;
+  struct Sber {
+    std::string_view code;
+    std::vector<std::string> cek;
+  } sber{code, {}};
+  report::st().posluchac = [](const report::Nalez &row, void *c) {
+    auto &s = *static_cast<Sber *>(c);
+    if (row[1] == s.code)
+      s.cek.emplace_back(row[6]);
+  };
+  report::st().posluchac_kontext = &sber;
+  rules::st().necsav_AA0013.assign(kod);
+  for (auto [row, x] : hodnoty)
+    reader::st().N.Sum[row] = x;
+  rules::zpracuj_NECk();
+  return sber.cek;
+}
+
+using Texty = std::vector<std::string>;
+
+TEST(RecordEnd, WeeklyHoursOfOccupationsAboveAndAtZero) {
+  EXPECT_EQ(nalezy("EL005", "21", {{n::AA0131, 40}}), Texty{});
+  EXPECT_EQ(nalezy("EL005", "21", {{n::AA0131, 40.01}}), Texty{"max. 40"});
+  EXPECT_EQ(nalezy("EL005", "01", {{n::AA0131, 42.5}}), Texty{});
+  EXPECT_EQ(nalezy("EL005", "01", {{n::AA0131, 42.51}}), Texty{"max. 42,5"});
+  EXPECT_EQ(nalezy("EL005", "/1", {{n::AA0131, 99}}), Texty{}); // below "0": neither limit
+}
+
+TEST(RecordEnd, AWholeLeapYearInTheRegisterAsksForOneYear) {
+  auto el006 = [](double roky) {
+    return nalezy("EL006", "21", {{n::AA0218, 366}, {n::AA0216, roky}}).size();
+  };
+  EXPECT_EQ(el006(0.99), 1u);
+  EXPECT_EQ(el006(1), 0u);
+}
+
+} // namespace
