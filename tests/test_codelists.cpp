@@ -45,7 +45,7 @@ TEST(CisloICO, ReadsTheLeadingNumberLikeAtof) {
               {"25e-1", 2},
               {"1e+", 1},
               {"\t12", 12},
-              {"\r12", 12},
+              {"\r12x", 12}, // a blank before and a letter after
               {"+12", 12},
               {"1e400", 0}};
   for (const Row &r : rows)
