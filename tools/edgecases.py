@@ -501,10 +501,23 @@ def rule_cases():
     floor = 6 * 11 * 5460
     case(c, "salary-floor",
          f"EL058: eleven records (AA0114 = 11) must be paid at least 6 x 11 x 5460 = {floor}:\n"
-         "exactly that passes (1), one less fails (2); ten records paid one less pass (3).",
+         "exactly that passes (1), one less fails (2); ten records paid one less pass (3).\n"
+         "A record out of the register on the last day (AA0137 = 2, EL059) keeps WL042 away:\n"
+         "EL058 then names no employee by itself (4).",
          employers_apart([({}, [pay(floor // 11) for _ in range(11)]),
                           ({}, [pay(floor // 11) for _ in range(10)] + [pay(floor // 11 - 1)]),
-                          ({}, [pay(floor // 11) for _ in range(9)] + [pay(floor // 11 - 1)])]))
+                          ({}, [pay(floor // 11) for _ in range(9)] + [pay(floor // 11 - 1)]),
+                          ({}, [pay(floor // 11, AA0137="2")] +
+                           [pay(floor // 11) for _ in range(9)] + [pay(floor // 11 - 1)])]))
+    case(c, "employer-start",
+         "What the start of an employer resets. The education codes of (1) differ, so no EL081;\n"
+         "those of (2) are all M: EL081. A total that fails its own check counts as 0 in the\n"
+         "closing checks, not as the previous employer's: AA0114 = x (2) gives no EL058 against\n"
+         "AA0118 = 1; AA0118 = x (3) gives EL058 with 0.",
+         employers_apart([({}, [pay(floor // 11, AA0223="N")] +
+                           [pay(floor // 11) for _ in range(10)]),
+                          ({"AA0114": "x", "AA0118": "1"}, [pay(floor // 11) for _ in range(11)]),
+                          ({"AA0118": "x"}, [pay(floor // 11) for _ in range(11)])]))
     case(c, "totals",
          "The employer's totals against its records. EL020 compares AA0114 and the sum of AA0136\n"
          "as texts of four decimals: 0.1 + 0.2 is 0.3 (1); 0.3001 is not (2). EL021: AA0115 one\n"
