@@ -172,10 +172,7 @@ Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
 
   driver::Options opt;
   opt.read_buffer = buffer;
-  std::tm stamp{};
-  stamp.tm_mday = 24, stamp.tm_mon = 11, stamp.tm_year = 108;
-  stamp.tm_hour = 12, stamp.tm_min = 34, stamp.tm_sec = 56;
-  opt.stamp = stamp;
+  opt.stamp = test_stamp();
 
   fs::path back = fs::current_path();
   fs::current_path(dir);
@@ -230,17 +227,9 @@ std::string visible(const std::string &s) {
   std::string out;
   for (char c : s) {
     auto ch = static_cast<unsigned char>(c);
-    if (ch == '\n') {
-      out += "\\n\n";
-    } else if (ch == '\r') {
-      out += "\\r";
-    } else if (ch < 32 || ch > 126) {
-      char b[8];
-      std::snprintf(b, sizeof b, "\\x%02X", ch);
-      out += b;
-    } else {
-      out += static_cast<char>(ch);
-    }
+    char b[8];
+    std::snprintf(b, sizeof b, ch == '\n' ? "\\n\n" : ch >= 32 && ch <= 126 ? "%c" : "\\x%02X", ch);
+    out += b;
   }
   return out;
 }
@@ -259,10 +248,10 @@ void show_difference(const std::string &what, const std::string &want, const std
 // Compares a run with the case; returns the failures (empty when it passes).
 std::vector<std::string> compare(const Case &c, const Result &r) {
   std::vector<std::string> bad;
-  std::map<std::string, std::string> inputs, expected;
+  const std::map<std::string, std::string> inputs = input_files(c);
+  std::map<std::string, std::string> expected;
   std::string console;
   int exit = 0;
-  inputs = input_files(c);
   for (const auto &s : c.sections) {
     if (s.kind == "expect")
       expected[s.name] = s.body;
@@ -368,13 +357,10 @@ int main(int argc, char **argv) {
   std::sort(cases.begin(), cases.end());
   const bool updating = std::getenv("GOLDEN_UPDATE") != nullptr;
   const char *sizes_env = std::getenv("GOLDEN_BUFFERS");
-  std::vector<std::size_t> sizes = {4096, 1, 2, 3, 7};
-  if (sizes_env != nullptr) {
-    sizes.clear();
-    std::istringstream in(sizes_env);
-    for (std::size_t n; in >> n;)
-      sizes.push_back(n);
-  }
+  std::istringstream sizes_in(sizes_env != nullptr ? sizes_env : "4096 1 2 3 7");
+  std::vector<std::size_t> sizes;
+  for (std::size_t n; sizes_in >> n;)
+    sizes.push_back(n);
   fs::path work = fs::temp_directory_path() / ("kuf-golden-" + std::to_string(::getpid()));
   const char *protocol = std::getenv("GOLDEN_PROTOCOL"), *keep = std::getenv("GOLDEN_KEEP");
   int failed = 0;

@@ -21,33 +21,16 @@ TEST(ChkICO, CheckDigitAndLength) {
     EXPECT_EQ(rules::chk_ICO(r.ico), r.result) << r.ico;
 }
 
+// "\r12x": blanks before the number and a letter after it.
 TEST(CisloICO, ReadsTheLeadingNumberLikeAtof) {
   struct Row {
     const char *text;
     std::uint32_t value;
-  } rows[] = {{"00000060", 60},
-              {"60", 60},
-              {"0021217x", 21217},
-              {" 12", 12},
-              {"-5", 0},
-              {"1e3xxxxx", 1000},
-              {"1e", 1},
-              {"12.9", 12},
-              {"x1", 0},
-              {"", 0},
-              {"4294967295", 4294967295u},
-              {"4294967296", 0},
-              {"0x1A", 0},
-              {".5e1", 5},
-              {"-0.5", 0},
-              {"2E2", 200},
-              {"1e+2xx", 100},
-              {"25e-1", 2},
-              {"1e+", 1},
-              {"\t12", 12},
-              {"\r12x", 12}, // a blank before and a letter after
-              {"+12", 12},
-              {"1e400", 0}};
+  } rows[] = {{"00000060", 60},   {"60", 60},   {"0021217x", 21217}, {" 12", 12},  {"-5", 0},
+              {"1e3xxxxx", 1000}, {"1e", 1},    {"12.9", 12},        {"x1", 0},    {"", 0},
+              {"0x1A", 0},        {".5e1", 5},  {"4294967296", 0},   {"-0.5", 0},  {"2E2", 200},
+              {"1e+2xx", 100},    {"25e-1", 2}, {"1e+", 1},          {"\t12", 12}, {"\r12x", 12},
+              {"+12", 12},        {"1e400", 0}, {"4294967295", ~0u}};
   for (const Row &r : rows)
     EXPECT_EQ(rules::cislo_ico(r.text), r.value) << r.text;
 }

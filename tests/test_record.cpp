@@ -20,21 +20,18 @@ std::vector<std::string> nalezy(std::string_view code, std::string_view kod,
   driver::Aktivni aktivni(k);
   report::StringSink konzole;
   report::st().konzole = &konzole;
-  struct Sber {
-    std::string_view code;
-    std::vector<std::string> cek;
-  } sber{code, {}};
-  report::st().posluchac = [](const report::Nalez &row, void *c) {
-    auto &s = *static_cast<Sber *>(c);
-    if (row[1] == s.code)
-      s.cek.emplace_back(row[6]);
-  };
+  std::pair<std::string_view, std::vector<std::string>> sber{code, {}};
   report::st().posluchac_kontext = &sber;
+  report::st().posluchac = [](const report::Nalez &row, void *c) {
+    auto &[kod_nalezu, cek] = *static_cast<decltype(sber) *>(c);
+    if (row[1] == kod_nalezu)
+      cek.emplace_back(row[6]);
+  };
   rules::st().necsav_AA0013.assign(kod);
   for (auto [row, x] : hodnoty)
     reader::st().N.Sum[row] = x;
   rules::zpracuj_NECk();
-  return sber.cek;
+  return sber.second;
 }
 
 using Texty = std::vector<std::string>;
@@ -48,11 +45,8 @@ TEST(RecordEnd, WeeklyHoursOfOccupationsAboveAndAtZero) {
 }
 
 TEST(RecordEnd, AWholeLeapYearInTheRegisterAsksForOneYear) {
-  auto el006 = [](double roky) {
-    return nalezy("EL006", "21", {{n::AA0218, 366}, {n::AA0216, roky}}).size();
-  };
-  EXPECT_EQ(el006(0.99), 1u);
-  EXPECT_EQ(el006(1), 0u);
+  EXPECT_EQ(nalezy("EL006", "21", {{n::AA0218, 366}, {n::AA0216, 0.99}}).size(), 1u);
+  EXPECT_EQ(nalezy("EL006", "21", {{n::AA0218, 366}, {n::AA0216, 1}}).size(), 0u);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "files.hpp"
 #include "reader.hpp"
 
 namespace {
@@ -223,10 +224,7 @@ TEST(Scanner, SixteenAtATimeReadsAsOneAtATime) {
 // An input file's size is what the progress shows; a device or pipe has none.
 TEST(Scanner, OpensAFileWithItsSize) {
   std::string one = ::testing::TempDir() + "kuf-one-byte";
-  std::FILE *f = std::fopen(one.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fputc('<', f);
-  std::fclose(f);
+  write_file(one, "<");
   auto in = reader::Input::open(one, 4096);
   ASSERT_NE(in, nullptr);
   EXPECT_EQ(in->size(), 1u);

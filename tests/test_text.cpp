@@ -40,46 +40,22 @@ TEST(StrToDbl, AcceptsOnlyASignedNumberOfTheType) {
   }
 }
 
-// Where the quick conversion ends and the C library's begins: the sign of zero, no number at
-// all, 300 digits, sixteen significant digits (past 2^53), whole numbers at the edge of 64
-// bits (19 digits are exact), a sign on the longer way, few digits far behind the point
-// (every power of ten of the quotient), and past the range of a double whatever locale a host
-// program has set. The value must have strtod's bits in the C locale.
+// Whole numbers in 64 bits up to their edge, the C library's conversion past it and for
+// decimals, the sign of zero, no digits at all, and numbers past the range of a double
+// whatever locale a host program has set: the value must have strtod's bits in the C locale.
 TEST(StrToDbl, ConvertsEdgesAsTheCLibraryDoes) {
   const std::string big = std::string(400, '9'), tiny = "0." + std::string(400, '0') + "1";
-  std::vector<std::string> texts = {
-      std::string(300, '9'), "0." + std::string(297, '0') + "1", big + ".5", "-" + big, "-" + tiny,
-      "." + tiny.substr(2),  "1" + std::string(400, '0'),        big,        tiny};
-  std::istringstream more("-0 - 9.513282814504773 990997441.4579967 9999.383683404875 "
-                          "9999999999999999999 99999999999999999999 18446744073709551615 "
-                          "18446744073709551616 +12345678901234567");
+  std::vector<std::string> texts = {big + ".5",           "-" + big, "-" + tiny,
+                                    "." + tiny.substr(2), big,       tiny};
+  std::istringstream more("-0 - -0.0 -00 1. 0.1 -9.513282814504773 990997441.4579967 "
+                          "9007199254740993 123456789012345678 18446744073709551615 "
+                          "18446744073709551616 -18446744073709551616 +12345678901234567");
   for (std::string t; more >> t;)
     texts.push_back(t);
-  for (std::size_t zeros = 0; zeros < 24; ++zeros)
-    for (const char *digits : {"1", "7", "123456789012345"})
-      texts.push_back("0." + std::string(zeros, '0') + digits);
   for (const std::string &t : texts) {
     double v = 1, want = std::strtod(t.c_str(), nullptr);
     ASSERT_EQ(reader::StrToDbl(v, t, 'R'), 0) << t;
     EXPECT_EQ(std::memcmp(&v, &want, sizeof v), 0) << t;
-  }
-}
-
-TEST(StrToDbl, ConvertsAsTheCLibraryDoes) {
-  std::mt19937 gen(2008);
-  for (int i = 0; i < 200000; ++i) {
-    std::string t = gen() % 4 == 0 ? "-" : "";
-    int len = 1 + static_cast<int>(gen() % 26);
-    int point = static_cast<int>(gen() % static_cast<unsigned>(len + 1));
-    for (int k = 0; k < len; ++k) {
-      if (k == point)
-        t += '.';
-      t += static_cast<char>('0' + gen() % 10);
-    }
-    double v = 0;
-    ASSERT_EQ(reader::StrToDbl(v, t, 'R'), 0) << t;
-    double want = std::strtod(t.c_str(), nullptr);
-    ASSERT_EQ(std::memcmp(&v, &want, sizeof v), 0) << t; // the same bits, sign of zero included
   }
 }
 

@@ -35,9 +35,7 @@ Outcome check(const std::string &document, const fs::path &dir, std::size_t n) {
   driver::Options opt;
   opt.document = document;
   opt.read_buffer = 1 + 97 * n; // a different piece size on every thread
-  std::tm stamp{};
-  stamp.tm_mday = 24, stamp.tm_mon = 11, stamp.tm_year = 108;
-  opt.stamp = stamp;
+  opt.stamp = test_stamp();
   report::StringSink console;
   driver::Totals totals;
   Outcome r;
@@ -52,8 +50,7 @@ Outcome check(const std::string &document, const fs::path &dir, std::size_t n) {
 TEST(Threads, EightChecksAtOnceMatchSingleRuns) {
   const std::string chyby = read_file(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
   const std::string dobry = read_file(fs::path(KUF_SOURCE_DIR) / "examples/kuf.xml");
-  ASSERT_FALSE(chyby.empty());
-  ASSERT_FALSE(dobry.empty());
+  ASSERT_FALSE(chyby.empty() || dobry.empty());
   // Eight different reports: the two examples whole, and the faulty one broken off at six
   // places (the later ones inside an employer or a record).
   std::vector<std::string> docs = {dobry, chyby};
@@ -75,10 +72,8 @@ TEST(Threads, EightChecksAtOnceMatchSingleRuns) {
       threads.emplace_back([&, n] { together[n] = check(docs[n], at, n); });
     for (auto &t : threads)
       t.join();
-    for (std::size_t n = 0; n < docs.size(); ++n) {
-      EXPECT_EQ(together[n].exit, single[n].exit) << "report " << n;
+    for (std::size_t n = 0; n < docs.size(); ++n)
       EXPECT_TRUE(together[n] == single[n]) << "round " << round << ", report " << n;
-    }
   }
   EXPECT_GT(single[1].e, 0); // the faulty example has findings to compare
   fs::remove_all(dir);

@@ -37,27 +37,21 @@ def browser(downloads):
         shutil.rmtree(profile, ignore_errors=True)
 
 
-def state(driver):
-    return driver.execute_script("return document.body.dataset.stav")
-
-
-def choose(driver, paths, timeout, during=None):
+def choose(driver, paths, timeout):
     """Chooses the reports and waits for the check (see wait)."""
     driver.execute_script("document.getElementById('soubory').value = ''")
     driver.find_element(By.ID, "soubory").send_keys("\n".join(str(p) for p in paths))
-    return wait(driver, timeout, during)
+    return wait(driver, timeout)
 
 
-def wait(driver, timeout, during=None):
-    """Waits until the check and the text view are done; `during` is called about every 0.2 s
-    meanwhile. Returns the page's final state ('hotovo' or 'chyba')."""
+def wait(driver, timeout):
+    """Waits until the check and the text view are done. Returns the page's final state
+    ('hotovo' or 'chyba')."""
     end = time.monotonic() + timeout
     s = ""
     while time.monotonic() < end:
         s = driver.execute_script("return document.body.dataset.stav + '/' + document.body.dataset.text")
         if s == "hotovo/hotovo" or s.startswith("chyba"):
             return s.split("/")[0]
-        if during:
-            during()
         time.sleep(0.2)
     raise RuntimeError(f"the check did not end in {timeout} s (state {s})")

@@ -77,6 +77,22 @@ def table(driver):
         requestAnimationFrame(step);""")
 
 
+def same_as_protocol(driver, rows, e, w, what):
+    """The failures of the table and the totals against a CSV protocol's rows and totals."""
+    got, bad = table(driver), []
+    if len(got) != len(rows):
+        bad.append(f"{len(got)} table rows {what}, the program's {len(rows)}")
+    for i, want in enumerate(rows):
+        cells, bold = got.get(str(i), ([], False))
+        if cells != want:
+            bad.append(f"row {i} {what}: {cells} is not {want}")
+        if bold != want[1].startswith("E"):
+            bad.append(f"row {i} {what}: code {want[1]} {'' if bold else 'not '}in bold")
+    if totals(driver) != [str(e), str(w)]:
+        bad.append(f"totals {what} {totals(driver)}, the program's {e} and {w}")
+    return bad
+
+
 def totals(driver):
     return driver.execute_script(
         "return ['celkem-e', 'celkem-w'].map(id => document.getElementById(id).textContent"
@@ -164,19 +180,9 @@ def small(page, binary, tmp):
               [f"policy {csp!r}" for want in ("default-src 'none'", "connect-src 'none'")
                if want not in csp])
         state = chromium.choose(d, [report], 60)
-        got = table(d)
         bad = [] if state == "hotovo" else [f"page state {state}"]
-        bad += [f"{len(got)} table rows for {len(rows)} rows of the CSV protocol"] \
-            if len(got) != len(rows) else []
-        for i, want in enumerate(rows):
-            cells, bold = got.get(str(i), ([], False))
-            if cells != want:
-                bad.append(f"row {i}: {cells} is not {want}")
-            if bold != want[1].startswith("E"):
-                bad.append(f"row {i}: code {want[1]} {'' if bold else 'not '}in bold")
-        if totals(d) != [str(e), str(w)]:
-            bad.append(f"totals {totals(d)}, the protocol's {e} and {w}")
-        check("table and totals are the CSV protocol's", bad)
+        check("table and totals are the CSV protocol's",
+              bad + same_as_protocol(d, rows, e, w, "of the report"))
 
         # The finding on two lines ("146,206"): its row jumps to the first, which is marked,
         # the mark lists it, and the second line is marked too.
@@ -215,13 +221,8 @@ def small(page, binary, tmp):
 
         d.find_element(chromium.By.ID, "bez-varovani").click()  # checks again at once
         chromium.wait(d, 60)
-        errors_only, e2, w2 = csv_protocol(tmp / "kufe-w.csv")
-        got = table(d)
-        bad = [] if [got.get(str(i), [[]])[0] for i in range(len(got))] == errors_only \
-            else [f"{len(got)} rows with -w, the program's {len(errors_only)}"]
-        if totals(d) != [str(e2), str(w2)]:
-            bad.append(f"totals with -w {totals(d)}, the protocol's {e2} and {w2}")
-        check("bez varování lists the errors only and counts the warnings", bad)
+        check("bez varování lists the errors only and counts the warnings",
+              same_as_protocol(d, *csv_protocol(tmp / "kufe-w.csv"), "with -w"))
         d.find_element(chromium.By.ID, "bez-varovani").click()
 
         (tmp / "druhy").mkdir()
@@ -229,15 +230,10 @@ def small(page, binary, tmp):
         (tmp / "druhy" / "seznam.txt").write_text("kuf-chyby.xml\nkuf.xml\n")
         shutil.copy(report, tmp / "druhy")
         program(binary, tmp / "druhy", "@seznam.txt", "kufe.csv")
-        list_rows, le, lw = csv_protocol(tmp / "druhy" / "kufe.csv")
         state = chromium.choose(d, [report, tmp / "druhy" / "kuf.xml"], 60)
-        got = table(d)
         bad = [] if state == "hotovo" else [f"page state {state}"]
-        if [got.get(str(i), [[]])[0] for i in range(len(got))] != list_rows:
-            bad.append(f"{len(got)} rows for the program's {len(list_rows)} in list mode")
-        if totals(d) != [str(le), str(lw)]:
-            bad.append(f"totals {totals(d)}, the list protocol's {le} and {lw}")
-        check("two reports check as one list, as @list does", bad)
+        check("two reports check as one list, as @list does",
+              bad + same_as_protocol(d, *csv_protocol(tmp / "druhy" / "kufe.csv"), "of the list"))
 
         urls, errors = requests(d)
         bad = [u for u in urls if not u.startswith(("file:", "data:", "blob:"))]
