@@ -25,6 +25,9 @@ struct Options {
   void *listener_context = nullptr;
   void (*progress)(void *context) = nullptr; // told after every piece of input read, and at the end
   void *progress_context = nullptr;
+  // Threads of the check: 1, or 2 (one reads the input while the other checks and writes), or
+  // 0 for two when the process may run on more than one processor. The bytes out are the same.
+  int vlakna = 0;
 };
 
 // Ends a run with an exit code: 0 after the summary, 1 after the help text, 13 when fatal.

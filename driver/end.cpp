@@ -5,13 +5,9 @@
 
 namespace driver {
 
-bool konec_vstupu() {
-  if (st().ukonceno) // the summary is written; nothing more is read
-    return false;
-  if (st().sw_muf == 'N') {
-    zpracuj_KONp();
-    return false;
-  }
+Dalsi dalsi_vstup() {
+  if (st().sw_muf == 'N')
+    return Dalsi::kKonec;
   reader::st().insoub.reset();
   st().s_vstup = "...";
   std::string word;
@@ -19,15 +15,30 @@ bool konec_vstupu() {
     st().s_vstup = word;
   if (st().s_vstup == "...") {
     st().linsoub.reset();
-    zpracuj_KONp();
-    return false;
+    return Dalsi::kKonec;
   }
   if (st().s_vstup.size() > st().max_jmeno)
-    dlouhy_parametr(st().s_vstup, true, true);
+    return Dalsi::kDlouhy;
   reader::st().insoub = reader::Input::open(st().s_vstup, st().opt.read_buffer);
-  if (!reader::st().insoub)
+  return reader::st().insoub ? Dalsi::kOtevren : Dalsi::kNeotevren;
+}
+
+void bez_dalsiho(Dalsi proc) {
+  if (proc == Dalsi::kDlouhy)
+    dlouhy_parametr(st().s_vstup, true, true);
+  if (proc == Dalsi::kNeotevren)
     nelze_otevrit(st().s_vstup, true, true);
-  return true;
+  zpracuj_KONp();
+}
+
+bool konec_vstupu() {
+  if (st().ukonceno) // the summary is written; nothing more is read
+    return false;
+  Dalsi proc = dalsi_vstup();
+  if (proc == Dalsi::kOtevren)
+    return true;
+  bez_dalsiho(proc);
+  return false;
 }
 
 void zpracuj_KONp() {

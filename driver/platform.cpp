@@ -1,5 +1,6 @@
 #include "platform.hpp"
 
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,6 +14,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sched.h>
+#endif
 #endif
 
 namespace driver {
@@ -110,6 +114,13 @@ void binarni_konzole() {
   _setmode(_fileno(stdout), _O_BINARY);
 }
 
+int procesory() {
+  DWORD_PTR proces = 0, system = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &proces, &system) == 0)
+    return 1;
+  return std::popcount(static_cast<std::uint64_t>(proces));
+}
+
 #else
 
 namespace {
@@ -200,6 +211,16 @@ std::tm mistni_cas(std::time_t t) {
 }
 
 void binarni_konzole() {}
+
+int procesory() {
+#if defined(__linux__)
+  cpu_set_t mnozina;
+  CPU_ZERO(&mnozina);
+  if (sched_getaffinity(0, sizeof mnozina, &mnozina) == 0)
+    return CPU_COUNT(&mnozina);
+#endif
+  return 1;
+}
 
 #endif
 

@@ -55,4 +55,7 @@ std::tm mistni_cas(std::time_t t);
 // Standard output in binary mode, so that a line end stays one line feed on every system.
 void binarni_konzole();
 
+// The processors this process may run on (1 where the system does not tell).
+int procesory();
+
 } // namespace driver

@@ -1,11 +1,12 @@
 // A run from the command line to the main loop: the banner, the arguments, the files (none
 // changed or left behind when one would overwrite another file of the run), the run stamp,
-// the protocol header and the state loop, which only the end of input or a fatal condition
-// ends.
+// the protocol header and the state loop, on one thread or two, which only the end of input
+// or a fatal condition ends.
 #include <algorithm>
 #include <vector>
 
 #include "platform.hpp"
+#include "predani.hpp"
 #include "rules.hpp"
 #include "run_state.hpp"
 
@@ -130,56 +131,6 @@ std::string razitko() {
   return buf;
 }
 
-// The state loop. The end of input runs the summary inside a handler (through konec_vstupu);
-// the handler then leaves state W, which ends the loop.
-void hlavni_smycka() {
-  for (;;) {
-    switch (reader::st().rezim_zprac) {
-    case 'Z':
-      reader::zpracuj_ZACp();
-      break;
-    case 'G':
-      reader::zpracuj_KUFz();
-      break;
-    case 'H':
-      reader::zpracuj_KUF(rules::k_Pre);
-      break;
-    case 'I':
-      reader::zpracuj_KUFm();
-      break;
-    case 'J':
-      reader::zpracuj_KUFk();
-      break;
-    case 'S':
-      rules::zpracuj_TELz();
-      break;
-    case 'T':
-      reader::zpracuj_TEL(rules::k_Tel);
-      break;
-    case 'U':
-      rules::zpracuj_TELk();
-      break;
-    case 'M':
-      rules::zpracuj_NECz();
-      break;
-    case 'N':
-      reader::zpracuj_NEC(rules::k_Nec);
-      break;
-    case 'O':
-      rules::zpracuj_NECk();
-      break;
-    default: // 'W' after the final end of input ('K' is passed inside it)
-      if (!st().ukonceno)
-        zpracuj_KONp();
-      return;
-    }
-  }
-}
-
-} // namespace
-
-namespace {
-
 // One run: the banner, then `zadej` sets the run's names from the command line or the caller,
 // then the files, the header and the state loop.
 template <class Zadej>
@@ -202,8 +153,16 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
       otevri_soubory();
       report::pis_hlavicku(st().s_vstup, razitko(), kProgram);
       reader::st().konec_vstupu = konec_vstupu;
+      Primo primo;
+      reader::st().predani = &primo;
       ve_smycce = true;
-      hlavni_smycka();
+      if (dve_vlakna(options.vlakna)) {
+        dve_vlakna_kontrola(primo);
+      } else {
+        cti_dokument();
+        if (!st().ukonceno)
+          zpracuj_KONp();
+      }
       if (options.progress != nullptr) // the last word on the progress: all input is read
         options.progress(options.progress_context);
     } catch (const reader::ChybaCteni &) {

@@ -84,6 +84,19 @@ private:
 
 void zpracuj_argumenty(int argc, const char *const *argv);
 char format_protokolu(const std::string &s_chyby);
+
+// The end of an input: what follows it.
+enum class Dalsi : char {
+  kOtevren,   // the next listed report is open in the reader's `insoub`
+  kKonec,     // the input has ended for good
+  kDlouhy,    // the next listed name is too long
+  kNeotevren, // the next listed report cannot be opened
+};
+// The reading part of the end of an input: in list mode the next listed report is opened.
+Dalsi dalsi_vstup();
+// The rest when no report follows: the fatal ending of a listed name, or the run summary.
+void bez_dalsiho(Dalsi proc);
+// Both, for the scanner (reader::KonecVstupu) of a check on one thread.
 bool konec_vstupu();
 // The run summary; afterwards the scanner reports the final end of input to its callers,
 // which leave the state machine in state W.

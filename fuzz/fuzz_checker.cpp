@@ -1,8 +1,8 @@
 // Fuzz target: the whole checker on the fuzzer's bytes. The first byte picks the protocol
 // format, -w, the output copy, list mode, the read-buffer size and whether the document is
-// handed over in memory, as a program using the library does; with list mode the next byte
-// splits the rest into two listed documents. The run goes through real files in a private
-// folder, as a clerk's run does.
+// handed over in memory, as a program using the library does, and the length's parity whether
+// the check runs on one thread or two; with list mode the next byte splits the rest into two
+// listed documents. The run goes through real files in a private folder, as a clerk's run does.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   argv.push_back(nullptr);
   driver::Options opt;
   opt.read_buffer = buffers[(sw >> 5) & 3];
+  opt.vlakna = 1 + static_cast<int>(size & 1); // one thread or two, by the length
+
   if (v_pameti)
     opt.document = std::string_view(reinterpret_cast<const char *>(doc), len);
   report::StringSink console;

@@ -1,14 +1,14 @@
 // The document state machine: the prologue, the root element, the submitter block, the
 // employers with their employee records and the root end tag. It reports the markup errors
-// ES300 and ES302 and the missing or repeated submitter elements, writes the output copy and
-// hands every value element to the check of its section.
+// ES300 and ES302 and the missing or repeated submitter elements, and hands the lines of the
+// output copy and every value element on.
+#include <initializer_list>
+
 #include "reader.hpp"
 
 namespace reader {
 
 namespace {
-
-using report::zpracuj_chybu;
 
 // The final end of input inside a handler: the run is over; nothing more is read.
 int konec() {
@@ -16,10 +16,21 @@ int konec() {
   return -1;
 }
 
-bool vystup() { return st().sw_vystup == 'A' && st().outsoub != nullptr; }
+bool vystup() { return st().sw_vystup == 'A'; }
 
-// A tag that opens or closes a section, the line it leaves in the output copy (when it
-// leaves one), and the state that follows it.
+// A line of the output copy made of `casti`; a prologue line is the longest, a name of 50 and
+// a rest of 300 characters.
+void kopie(std::initializer_list<std::string_view> casti) {
+  if (!vystup())
+    return;
+  Pole<400> radka;
+  for (std::string_view c : casti)
+    radka.append(c);
+  st().predani->kopie(radka);
+}
+
+// A tag that opens or closes a section, whether it leaves a line in the output copy, and the
+// state that follows it.
 struct Tag {
   std::string_view jmeno;
   bool kopie;
@@ -33,11 +44,8 @@ bool sekcni_tag(const Tag (&tagy)[2]) {
   for (const Tag &t : tagy) {
     if (!stejne(st().buf_element.view(), t.jmeno))
       continue;
-    if (t.kopie && vystup()) {
-      st().outsoub->put('<');
-      st().outsoub->put(t.jmeno);
-      st().outsoub->put(">\n");
-    }
+    if (t.kopie)
+      kopie({"<", t.jmeno, ">\n"});
     st().rezim_zprac = t.stav;
     return true;
   }
@@ -45,10 +53,18 @@ bool sekcni_tag(const Tag (&tagy)[2]) {
 }
 
 // Reads value elements of one section until a section tag or a comment ends the turn:
-// name, rest of the start tag, content and end tag; then the copy line and the check.
-// Elements of an employee record that close themselves leave no copy line.
-int cti_prvky(const Tag (&tagy)[2], char sekce, KontrolaSekce kontrola) {
+// name, rest of the start tag, content and end tag; then hands the element on. Elements of an
+// employee record that close themselves leave no copy line.
+int cti_prvky(const Tag (&tagy)[2], char sekce) {
   for (;;) {
+    // Most elements lie whole in the read buffer and are taken from it at once.
+    CelyPrvek c;
+    if (nahled_prvku(c) && c.elem[0] != '!' && c.elem.back() != '/' &&
+        !stejne(c.elem, tagy[0].jmeno) && !stejne(c.elem, tagy[1].jmeno)) {
+      prijmi_prvek(c);
+      st().predani->prvek({sekce, true, c.es302, c.elem, jezltrim(c.obsah), c.konec});
+      continue;
+    }
     if (dej_element(st().buf_element) < 0)
       return konec();
     if (sekcni_tag(tagy))
@@ -63,15 +79,15 @@ int cti_prvky(const Tag (&tagy)[2], char sekce, KontrolaSekce kontrola) {
       if (st().buf_element.view() == "/")
         st().akt_elem.push_back('/');
       else
-        zpracuj_chybu(s_cislo_radky(), "ES300", st().akt_elem, st().buf_element, "  ");
+        st().predani->zbytek(st().akt_elem, st().buf_element);
     }
-    bool kopie = vystup();
+    bool kopie = true;
     if (st().akt_elem.back() == '/') {
       st().akt_elem.pop_back();
       st().akt_obsah.clear();
       st().buf_element.assign("/");
       st().buf_element.append(st().akt_elem);
-      kopie = kopie && sekce != 'N';
+      kopie = sekce != 'N';
     } else {
       if (dej_obsah(st().buf_element) < 0)
         return konec();
@@ -79,19 +95,8 @@ int cti_prvky(const Tag (&tagy)[2], char sekce, KontrolaSekce kontrola) {
       if (dej_element(st().buf_element) < 0)
         return konec();
     }
-    if (prvek_zac_kon(st().akt_elem, st().buf_element) == 'N')
-      zpracuj_chybu(s_cislo_radky(), "ES302", st().akt_elem, st().buf_element, "  ");
-    if (kopie) {
-      report::Sink &out = *st().outsoub;
-      out.put('<'), out.put(st().akt_elem), out.put('>');
-      out.put(st().akt_obsah);
-      out.put('<'), out.put(st().buf_element), out.put(">\n");
-    }
-    if (sekce == 'T' && stejne(st().akt_elem.view(), "AA0017"))
-      report::st().telicokod.assign(st().akt_obsah);
-    if (sekce == 'N' && stejne(st().akt_elem.view(), "AA0126"))
-      report::st().identnec.assign(st().akt_obsah);
-    kontrola(st().akt_elem, st().akt_obsah);
+    bool es302 = prvek_zac_kon(st().akt_elem, st().buf_element) == 'N';
+    st().predani->prvek({sekce, kopie, es302, st().akt_elem, st().akt_obsah, st().buf_element});
   }
 }
 
@@ -100,11 +105,7 @@ int cti_prvky(const Tag (&tagy)[2], char sekce, KontrolaSekce kontrola) {
 int zpracuj_prvni() {
   if (dej_zbytek_elementu(st().buf_element, 'N') < 0)
     return konec();
-  if (vystup()) {
-    report::Sink &out = *st().outsoub;
-    out.put('<'), out.put(st().akt_elem), out.put(' ');
-    out.put(st().buf_element), out.put(">\n");
-  }
+  kopie({"<", st().akt_elem, " ", st().buf_element, ">\n"});
   return 0;
 }
 
@@ -124,8 +125,7 @@ int zpracuj_ZACp() {
       if (zpracuj_prvni() < 0)
         return -1;
     } else if (name.substr(0, 3) == "KUF") {
-      if (vystup())
-        st().outsoub->put(kKorenVystupu);
+      kopie({kKorenVystupu});
       st().rezim_zprac = 'G';
       return 0;
     }
@@ -135,15 +135,19 @@ int zpracuj_ZACp() {
 int zpracuj_KUFz() {
   if (dej_zbytek_elementu(st().buf_element, 'N') < 0)
     return konec();
-  st().P.zacni();
-  st().sw_bylTEL = 'N';
-  st().rezim_zprac = 'H';
+  st().predani->obsluha('G');
   return 0;
 }
 
-int zpracuj_KUF(KontrolaSekce k_Pre) { return cti_prvky(kTagyKUF, 'P', k_Pre); }
-int zpracuj_TEL(KontrolaSekce k_Tel) { return cti_prvky(kTagyTEL, 'T', k_Tel); }
-int zpracuj_NEC(KontrolaSekce k_Nec) { return cti_prvky(kTagyNEC, 'N', k_Nec); }
+void zacni_koren() {
+  st().P.zacni();
+  st().sw_bylTEL = 'N';
+  st().rezim_zprac = 'H';
+}
+
+int zpracuj_KUF() { return cti_prvky(kTagyKUF, 'P'); }
+int zpracuj_TEL() { return cti_prvky(kTagyTEL, 'T'); }
+int zpracuj_NEC() { return cti_prvky(kTagyNEC, 'N'); }
 
 int zpracuj_KUFm() {
   for (;;) {
@@ -154,11 +158,28 @@ int zpracuj_KUFm() {
   }
 }
 
-int zpracuj_KUFk() {
+void zpracuj_KUFk() {
   st().P.pis_pritomnost(tables::Ptab, s_cislo_radky(), Pritomnost::kNazev);
   st().sw_prvniKUF = 'N';
   st().rezim_zprac = 'I';
-  return 0;
+}
+
+// The copy line of an element, its identification for the error rows, and the check of its
+// section.
+void prvek_hotov(const Prvek &p, KontrolaSekce kontrola) {
+  if (p.es302)
+    report::zpracuj_chybu(s_cislo_radky(), "ES302", p.elem, p.konec, "  ");
+  if (p.kopie && vystup() && st().outsoub != nullptr) {
+    report::Sink &out = *st().outsoub;
+    out.put('<'), out.put(p.elem), out.put('>');
+    out.put(p.obsah);
+    out.put('<'), out.put(p.konec), out.put(">\n");
+  }
+  if (p.sekce == 'T' && stejne(p.elem, "AA0017"))
+    report::st().telicokod.assign(p.obsah);
+  if (p.sekce == 'N' && stejne(p.elem, "AA0126"))
+    report::st().identnec.assign(p.obsah);
+  kontrola(p.elem, p.obsah);
 }
 
 } // namespace reader

@@ -134,8 +134,34 @@ template <std::size_t N> struct Sekce {
 // Called at the end of every input: true when the next input of a list is open in `insoub`;
 // false when the input has ended for good (the run is then normally over already).
 using KonecVstupu = bool (*)();
-// The check of one section, given the element name and its value.
-using KontrolaSekce = int (*)(std::string_view elem, std::string_view obsah);
+
+// A value element as the state machine read it: its section ('P' submitter, 'T' employer,
+// 'N' employee), its name, its content without leading blanks and the name of its end tag
+// ("/" and the name for one that closed itself).
+struct Prvek {
+  char sekce;
+  bool kopie; // leaves a line in the output copy (when one is written)
+  bool es302; // the end tag does not match the start tag
+  std::string_view elem, obsah, konec;
+};
+
+// What the state machine hands on, in the order of the document: the findings of the markup,
+// the lines of the output copy, the value elements and the places where a section begins or
+// ends. A check on one thread carries each out at once; a check on two threads queues it for
+// the thread that checks. Each carries the line the scanner has reached (`cislo_radky`).
+class Predani {
+public:
+  virtual ~Predani() = default;
+  // ES300: the start tag `elem` has a rest `zbytek` after its name.
+  virtual void zbytek(std::string_view elem, std::string_view zbytek) = 0;
+  // Bytes of the output copy; called only while a copy is written (`sw_vystup`).
+  virtual void kopie(std::string_view text) = 0;
+  virtual void prvek(const Prvek &p) = 0;
+  // The handler of state `stav` at a section's start or end: 'G' the root start tag, 'J' the
+  // root end tag, 'S' and 'U' an employer's, 'M' and 'O' an employee record's start and end.
+  // It sets the state that follows.
+  virtual void obsluha(char stav) = 0;
+};
 
 // How far a run has read, for a caller that shows it; told after every piece of input.
 struct Prubeh {
@@ -165,7 +191,8 @@ struct State {
   char sw_bylTEL = '\0';                 // 'N' from the root start tag, 'A' from an employer on
   char sw_bylNEC = '\0';                 // 'A' once the current employer has a record
   std::unique_ptr<report::Sink> outsoub; // output copy, written while sw_vystup is 'A'
-  char sw_vystup = 'N';
+  char sw_vystup = 'N';                  // 'A' while the output copy is written
+  Predani *predani = nullptr;            // what the state machine reads is handed to
   // element state of the submitter, employer and employee sections
   Sekce<tables::Ptab.size()> P;
   Sekce<tables::Ttab.size()> T;
@@ -180,21 +207,41 @@ inline State &st() { return *detail::aktivni; }
 // The current line as text, the line column of most error rows.
 inline report::Text s_cislo_radky() { return report::Text(st().cislo_radky); }
 
+// A value element `<name>content</end>` that lies whole in the next 64 bytes of the read
+// buffer, with nothing in it that the reading by parts treats otherwise: a name closed by ">",
+// neither name beginning with "kuf:" or a character and "kuf:", and no line end, blank or NUL
+// in a name or the content. Its texts are views into the buffer.
+struct CelyPrvek {
+  std::string_view elem, obsah, konec;
+  std::size_t delka = 0;  // bytes up to and including the ">" of the end tag
+  std::int64_t radky = 0; // line feeds before its "<"
+  bool es302 = false;     // the end name is not "/" followed by the name (prvek_zac_kon)
+};
+bool nahled_prvku(CelyPrvek &c);
+void prijmi_prvek(const CelyPrvek &c);
+
 int dej_element(Pole<300> &buf);
 int dej_zbytek_elementu(Pole<300> &buf, char rezim);
 int preskoc_zbytek_komentare();
 int dej_obsah(Pole<300> &buf);
 
-// Handlers of the document states; each sets the next state itself. The three that read value
-// elements write ES300 for a start tag with a rest and ES302 for an end tag that does not
-// match, and hand each element to the check of its section.
-int zpracuj_ZACp();                   // Z: prologue up to the root start tag
-int zpracuj_KUFz();                   // G: rest of the root start tag
-int zpracuj_KUF(KontrolaSekce k_Pre); // H: submitter elements, and the place between employers
-int zpracuj_KUFm();                   // I: after the root end tag
-int zpracuj_KUFk();                   // J: root end tag; ES303 ES304 of the submitter elements
-int zpracuj_TEL(KontrolaSekce k_Tel); // T: employer elements
-int zpracuj_NEC(KontrolaSekce k_Nec); // N: employee elements
+// Handlers of the document states; each sets the next state itself, or has it set by the
+// handler it hands on (Predani::obsluha). The three that read value elements find ES300 for a
+// start tag with a rest and ES302 for an end tag that does not match, and hand each element
+// on for the check of its section.
+int zpracuj_ZACp(); // Z: prologue up to the root start tag
+int zpracuj_KUFz(); // G: rest of the root start tag
+int zpracuj_KUF();  // H: submitter elements, and the place between employers
+int zpracuj_KUFm(); // I: after the root end tag
+int zpracuj_TEL();  // T: employer elements
+int zpracuj_NEC();  // N: employee elements
+// What Predani::obsluha and Predani::prvek carry out for the reader's part:
+void zacni_koren();  // G: the submitter section begins
+void zpracuj_KUFk(); // J: the root end tag; ES303 ES304 of the submitter elements
+// The check of one section, given the element name and its value.
+using KontrolaSekce = int (*)(std::string_view elem, std::string_view obsah);
+// ES302, the copy line and the identifications of the error rows, then `kontrola`.
+void prvek_hotov(const Prvek &p, KontrolaSekce kontrola);
 
 // The fixed root line of the output copy.
 inline constexpr std::string_view kKorenVystupu =

@@ -1,7 +1,8 @@
 // Runs golden cases: each *.case file holds the command line, the input files and the
 // expected bytes of every file the run writes, of the console and of the exit code. The check
-// runs in-process in a fresh folder, once per read-buffer size; all sizes must give the same
-// bytes. GOLDEN_UPDATE=1 rewrites the expectations with what the run produced.
+// runs in-process in a fresh folder, once per read-buffer size, on one thread and on two; all
+// runs must give the same bytes. GOLDEN_UPDATE=1 rewrites the expectations with what the run
+// produced.
 //
 // Case file: sections introduced by a line "-- <kind> [name] --":
 //   -- args --            one argument per line
@@ -162,7 +163,7 @@ void collect(Result &r, const fs::path &dir) {
   }
 }
 
-Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
+Result run_case(const Case &c, const fs::path &dir, std::size_t buffer, int threads) {
   std::vector<std::string> args = prepare(c, dir);
   args.insert(args.begin(), "ld952");
   std::vector<const char *> argv;
@@ -172,6 +173,7 @@ Result run_case(const Case &c, const fs::path &dir, std::size_t buffer) {
 
   driver::Options opt;
   opt.read_buffer = buffer;
+  opt.vlakna = threads;
   opt.stamp = test_stamp();
 
   fs::path back = fs::current_path();
@@ -357,7 +359,7 @@ int main(int argc, char **argv) {
   std::sort(cases.begin(), cases.end());
   const bool updating = std::getenv("GOLDEN_UPDATE") != nullptr;
   const char *sizes_env = std::getenv("GOLDEN_BUFFERS");
-  std::istringstream sizes_in(sizes_env != nullptr ? sizes_env : "4096 1 2 3 7");
+  std::istringstream sizes_in(sizes_env != nullptr ? sizes_env : "4096 1 2 3 7 97");
   std::vector<std::size_t> sizes;
   for (std::size_t n; sizes_in >> n;)
     sizes.push_back(n);
@@ -369,7 +371,7 @@ int main(int argc, char **argv) {
     fs::path dir = work / file.stem();
     if (protocol != nullptr && keep != nullptr) {
       rename_protocol(c, protocol);
-      Result r = program.empty() ? run_case(c, dir, sizes[0]) : run_program(c, dir, program);
+      Result r = program.empty() ? run_case(c, dir, sizes[0], 1) : run_program(c, dir, program);
       auto kept = r.files.find(protocol);
       if (kept != r.files.end() && input_files(c).count(protocol) == 0)
         write_file(fs::path(keep) /
@@ -378,8 +380,11 @@ int main(int argc, char **argv) {
       continue;
     }
     bool ok = true;
-    for (std::size_t i = 0; i < (program.empty() ? sizes.size() : 1) && ok; ++i) {
-      Result r = program.empty() ? run_case(c, dir, sizes[i]) : run_program(c, dir, program);
+    // The first size on one thread and on two, the others on one and two in turn.
+    for (std::size_t i = 0; i <= (program.empty() ? sizes.size() : 0) && ok; ++i) {
+      const std::size_t size = sizes[i == 0 ? 0 : i - 1];
+      const int threads = i % 2 == 0 ? 1 : 2;
+      Result r = program.empty() ? run_case(c, dir, size, threads) : run_program(c, dir, program);
       if (updating && i == 0) {
         update(c, r, file);
         continue;
@@ -387,7 +392,8 @@ int main(int argc, char **argv) {
       auto bad = compare(c, r);
       if (!bad.empty()) {
         ok = false;
-        std::cout << "FAIL " << file.string() << " (read buffer " << sizes[i] << " bytes):";
+        std::cout << "FAIL " << file.string() << " (read buffer " << size << " bytes, " << threads
+                  << (threads == 1 ? " thread):" : " threads):");
         for (const auto &b : bad)
           std::cout << " [" << b << "]";
         std::cout << "\n";

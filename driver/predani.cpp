@@ -1,0 +1,401 @@
+// What the state machine reads, carried out at once, or queued from a reading thread to the
+// checking thread in blocks of items: each item is what one call of reader::Predani would have
+// carried out, with the line the scanner had reached.
+#include "predani.hpp"
+
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "platform.hpp"
+#include "rules.hpp"
+
+namespace driver {
+
+void Primo::zbytek(std::string_view elem, std::string_view zbytek) {
+  report::zpracuj_chybu(reader::s_cislo_radky(), "ES300", elem, zbytek, "  ");
+}
+
+void Primo::kopie(std::string_view text) {
+  if (reader::st().outsoub != nullptr)
+    reader::st().outsoub->put(text);
+}
+
+void Primo::prvek(const reader::Prvek &p) {
+  reader::prvek_hotov(p, p.sekce == 'P'   ? rules::k_Pre
+                         : p.sekce == 'T' ? rules::k_Tel
+                                          : rules::k_Nec);
+}
+
+void Primo::obsluha(char stav) {
+  switch (stav) {
+  case 'G':
+    reader::zacni_koren();
+    break;
+  case 'J':
+    reader::zpracuj_KUFk();
+    break;
+  case 'S':
+    rules::zpracuj_TELz();
+    break;
+  case 'U':
+    rules::zpracuj_TELk();
+    break;
+  case 'M':
+    rules::zpracuj_NECz();
+    break;
+  default: // 'O'
+    rules::zpracuj_NECk();
+    break;
+  }
+}
+
+void cti_dokument() {
+  for (;;) {
+    const char stav = reader::st().rezim_zprac;
+    switch (stav) {
+    case 'Z':
+      reader::zpracuj_ZACp();
+      break;
+    case 'G':
+      reader::zpracuj_KUFz();
+      break;
+    case 'H':
+      reader::zpracuj_KUF();
+      break;
+    case 'I':
+      reader::zpracuj_KUFm();
+      break;
+    case 'T':
+      reader::zpracuj_TEL();
+      break;
+    case 'N':
+      reader::zpracuj_NEC();
+      break;
+    case 'J':
+    case 'S':
+    case 'U':
+    case 'M':
+    case 'O':
+      reader::st().predani->obsluha(stav);
+      break;
+    default: // 'W' after the final end of input ('K' is passed inside it)
+      return;
+    }
+  }
+}
+
+bool dve_vlakna(int vlakna) {
+#if defined(__EMSCRIPTEN__)
+  static_cast<void>(vlakna);
+  return false; // the page's worker runs the check on its one thread
+#else
+  return vlakna == 2 || (vlakna == 0 && procesory() > 1);
+#endif
+}
+
+namespace {
+
+// Blocks of items from the reading thread to the checking thread. The reader writes its items
+// into a block of its own; a full block is copied into a free place of the ring, where the
+// checker works through it while the reader writes the next. The copy bypasses the reader's
+// caches: the ring's lines then never pass from one processor's cache to the other's, which
+// on some machines costs more than all the rest of the hand-over.
+class Fronta {
+public:
+  static constexpr std::size_t kBlok = std::size_t{1} << 16;
+  static constexpr std::size_t kBloku = 4;
+  // The longest item: an element of a 50-character name, a 300-character content and a
+  // 300-character end tag, with its head.
+  static constexpr std::size_t kNejdelsi = 1024;
+
+  // The checker has stopped: a reader waiting for room gives up.
+  struct Zruseno {};
+
+  // Reader: where an item of at most kNejdelsi bytes goes; `hotovo` with the end of what was
+  // written.
+  char *misto() {
+    if (zapsano_ + kNejdelsi > kBlok)
+      odesli();
+    return psani_->b + zapsano_;
+  }
+  void hotovo(const char *konec) { zapsano_ = static_cast<std::size_t>(konec - psani_->b); }
+  // Reader: waits for a free place in the ring and hands the block written so far over.
+  void odesli() {
+    {
+      std::unique_lock lock(m_);
+      volno_.wait(lock, [&] { return odeslano_ - vraceno_ < kBloku || zruseno_; });
+      if (zruseno_)
+        throw Zruseno{};
+    }
+    kopiruj(kruh_[odeslano_ % kBloku], *psani_, zapsano_);
+    std::lock_guard lock(m_);
+    delka_[odeslano_ % kBloku] = zapsano_;
+    ++odeslano_;
+    data_.notify_one();
+    zapsano_ = 0;
+  }
+  // Checker: the next block, once the reader has handed it over; `vrat` when done with it.
+  std::string_view vezmi() {
+    std::unique_lock lock(m_);
+    data_.wait(lock, [&] { return vraceno_ != odeslano_; });
+    return {kruh_[vraceno_ % kBloku].b, delka_[vraceno_ % kBloku]};
+  }
+  void vrat() {
+    std::lock_guard lock(m_);
+    ++vraceno_;
+    volno_.notify_one();
+  }
+  void zrus() {
+    std::lock_guard lock(m_);
+    zruseno_ = true;
+    volno_.notify_one();
+  }
+
+private:
+  struct alignas(64) Blok {
+    char b[kBlok];
+  };
+  // The first n bytes of `z` into `do_`, sixteen at a time past the caches where the
+  // processor can.
+  static void kopiruj(Blok &do_, const Blok &z, std::size_t n) {
+#if defined(__SSE2__)
+    for (std::size_t i = 0; i < n; i += 16)
+      _mm_stream_si128(reinterpret_cast<__m128i *>(do_.b + i),
+                       _mm_load_si128(reinterpret_cast<const __m128i *>(z.b + i)));
+    _mm_sfence(); // the copy is in memory before the checker is told of it
+#else
+    std::memcpy(do_.b, z.b, n);
+#endif
+  }
+
+  std::unique_ptr<Blok> psani_ = std::make_unique<Blok>(); // the reader's own block
+  std::unique_ptr<Blok[]> kruh_ = std::make_unique<Blok[]>(kBloku);
+  std::size_t zapsano_ = 0; // bytes in the reader's block
+  alignas(64) std::mutex m_;
+  std::condition_variable data_, volno_;
+  std::size_t delka_[kBloku]{};
+  std::size_t odeslano_ = 0, vraceno_ = 0; // blocks handed over and given back
+  bool zruseno_ = false;
+};
+
+// What an item is: one call of reader::Predani, a progress report, or the end of the reading.
+enum class Druh : char { kZbytek, kKopie, kPrvek, kObsluha, kPrubeh, kKonec };
+
+template <class T> void zapis(char *&p, T v) {
+  std::memcpy(p, &v, sizeof v);
+  p += sizeof v;
+}
+void zapis_text(char *&p, std::string_view s) { // at most 65535 bytes: a text of the reader
+  zapis(p, static_cast<std::uint16_t>(s.size()));
+  if (!s.empty()) // an empty view may have no data at all
+    std::memcpy(p, s.data(), s.size());
+  p += s.size();
+}
+template <class T> T cti(const char *&p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  p += sizeof v;
+  return v;
+}
+std::string_view cti_text(const char *&p) {
+  auto n = cti<std::uint16_t>(p);
+  std::string_view s(p, n);
+  p += n;
+  return s;
+}
+
+// The state that follows each handler (the handlers set it on the checking thread).
+char po_obsluze(char stav) {
+  switch (stav) {
+  case 'G':
+  case 'U':
+    return 'H';
+  case 'J':
+    return 'I';
+  case 'M':
+    return 'N';
+  default: // 'S' and 'O'
+    return 'T';
+  }
+}
+
+// The reading thread's hand-over: every call becomes an item of the queue.
+class DoFronty final : public reader::Predani {
+public:
+  explicit DoFronty(Fronta &f) : f_(f) {}
+  void zbytek(std::string_view elem, std::string_view zbytek) override {
+    char *p = hlava(Druh::kZbytek);
+    zapis_text(p, elem);
+    zapis_text(p, zbytek);
+    f_.hotovo(p);
+  }
+  void kopie(std::string_view text) override {
+    char *p = hlava(Druh::kKopie);
+    zapis_text(p, text);
+    f_.hotovo(p);
+  }
+  void prvek(const reader::Prvek &e) override {
+    char *p = hlava(Druh::kPrvek);
+    zapis(p, e.sekce);
+    zapis(p, static_cast<char>((e.kopie ? 1 : 0) | (e.es302 ? 2 : 0)));
+    zapis_text(p, e.elem);
+    zapis_text(p, e.obsah);
+    zapis_text(p, e.konec);
+    f_.hotovo(p);
+  }
+  void obsluha(char stav) override {
+    char *p = hlava(Druh::kObsluha);
+    zapis(p, stav);
+    f_.hotovo(p);
+    reader::st().rezim_zprac = po_obsluze(stav);
+  }
+  // The progress so far and the end of the reading carry the reader's counts.
+  void prubeh(Druh druh) {
+    char *p = hlava(druh);
+    zapis(p, reader::st().prubeh.precteno);
+    zapis(p, reader::st().prubeh.velikost);
+    f_.hotovo(p);
+  }
+
+private:
+  char *hlava(Druh druh) {
+    char *p = f_.misto();
+    zapis(p, druh);
+    zapis(p, reader::st().cislo_radky);
+    return p;
+  }
+  Fronta &f_;
+};
+
+// A check on two threads: the queue, the reading thread and its part of the reader.
+struct Dvojice {
+  Fronta fronta;
+  DoFronty do_fronty{fronta};
+  reader::State ctenar;        // the reader's state on the reading thread
+  Dalsi konec = Dalsi::kKonec; // why the input ended
+  bool skoncil = false;        // the input has ended for good
+  std::exception_ptr chyba;    // what ended the reading thread otherwise
+  std::thread vlakno;
+  Dvojice() = default;
+  Dvojice(const Dvojice &) = delete;
+  Dvojice &operator=(const Dvojice &) = delete;
+  ~Dvojice() {
+    fronta.zrus();
+    if (vlakno.joinable())
+      vlakno.join();
+  }
+};
+
+thread_local Dvojice *ctena = nullptr; // the check of the reading thread
+
+// The end of an input on the reading thread: the next listed report is opened there; what
+// else follows is left to the checking thread.
+bool konec_ctene() {
+  Dvojice &d = *ctena;
+  if (d.skoncil)
+    return false;
+  d.konec = dalsi_vstup();
+  if (d.konec == Dalsi::kOtevren)
+    return true;
+  d.skoncil = true;
+  return false;
+}
+
+void prubeh_do_fronty(void *dvojice) {
+  static_cast<Dvojice *>(dvojice)->do_fronty.prubeh(Druh::kPrubeh);
+}
+
+void cteni(Dvojice &d, State &ridici) {
+  reader::detail::aktivni = &d.ctenar;
+  detail::aktivni = &ridici;
+  ctena = &d;
+  try {
+    try {
+      cti_dokument();
+    } catch (const Fronta::Zruseno &) {
+      return;
+    } catch (...) {
+      d.chyba = std::current_exception();
+    }
+    d.do_fronty.prubeh(Druh::kKonec);
+    d.fronta.odesli();
+  } catch (const Fronta::Zruseno &) {
+  }
+}
+
+} // namespace
+
+void dve_vlakna_kontrola(Primo &primo) {
+  reader::State &r = reader::st();
+  auto d = std::make_unique<Dvojice>();
+  reader::State &c = d->ctenar;
+  c.insoub = std::move(r.insoub);
+  c.sw_vystup = r.sw_vystup;
+  c.konec_vstupu = konec_ctene;
+  c.predani = &d->do_fronty;
+  if (r.hlaseni != nullptr) {
+    c.hlaseni = prubeh_do_fronty;
+    c.hlaseni_kontext = d.get();
+  }
+  try {
+    d->vlakno = std::thread(cteni, std::ref(*d), std::ref(st()));
+  } catch (const std::system_error &) { // no second thread: the check runs on this one
+    r.insoub = std::move(c.insoub);
+    cti_dokument();
+    if (!st().ukonceno)
+      zpracuj_KONp();
+    return;
+  }
+  for (;;) {
+    std::string_view blok = d->fronta.vezmi();
+    const char *p = blok.data();
+    const char *const konec = p + blok.size();
+    while (p < konec) {
+      const auto druh = cti<Druh>(p);
+      r.cislo_radky = cti<std::int64_t>(p);
+      switch (druh) {
+      case Druh::kZbytek: {
+        std::string_view elem = cti_text(p);
+        primo.zbytek(elem, cti_text(p));
+        break;
+      }
+      case Druh::kKopie:
+        primo.kopie(cti_text(p));
+        break;
+      case Druh::kPrvek: {
+        const char sekce = cti<char>(p), znacky = cti<char>(p);
+        std::string_view elem = cti_text(p), obsah = cti_text(p);
+        primo.prvek({sekce, (znacky & 1) != 0, (znacky & 2) != 0, elem, obsah, cti_text(p)});
+        break;
+      }
+      case Druh::kObsluha:
+        primo.obsluha(cti<char>(p));
+        break;
+      case Druh::kPrubeh:
+      case Druh::kKonec:
+        r.prubeh.precteno = cti<std::uint64_t>(p);
+        r.prubeh.velikost = cti<std::uint64_t>(p);
+        if (druh == Druh::kPrubeh) {
+          r.hlaseni(r.hlaseni_kontext);
+          break;
+        }
+        d->vlakno.join();
+        if (d->chyba)
+          std::rethrow_exception(d->chyba);
+        if (!st().ukonceno)
+          bez_dalsiho(d->konec);
+        return;
+      }
+    }
+    d->fronta.vrat();
+  }
+}
+
+} // namespace driver
