@@ -1,7 +1,8 @@
 // Micro-benchmarks of the innermost paths: the scanner reading the tags and contents of
-// employee records, the generic check of one record's elements (look-up, order, length,
-// conversion, range, capture and code lists) and the number conversion alone. A change that
-// slows any of them shows here.
+// employee records, by parts and as whole elements from the read buffer, the generic check of
+// one record's elements (look-up, order, length, conversion, range, capture and code lists),
+// the number conversion alone, and the whole check of an employer's records on one thread and
+// on two. A change that slows any of them shows here.
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <string>
@@ -76,6 +77,50 @@ void ElementDispatch(benchmark::State &state) {
   state.SetItemsProcessed(state.iterations() * 58);
 }
 BENCHMARK(ElementDispatch);
+
+// The same records as the state machine takes them: whole elements from the read buffer, the
+// section tags by parts.
+void WholeElements(benchmark::State &state) {
+  std::string doc = records(200);
+  for (auto _ : state) {
+    driver::Kontrola k;
+    driver::Aktivni aktivni(k);
+    reader::st().insoub = std::make_unique<reader::Input>(doc, 1 << 16);
+    report::Pole<300> buf;
+    reader::CelyPrvek c;
+    for (;;) {
+      if (reader::nahled_prvku(c)) {
+        reader::prijmi_prvek(c);
+        benchmark::DoNotOptimize(c.obsah.size());
+      } else if (reader::dej_element(buf) < 0) {
+        break;
+      }
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(doc.size()));
+}
+BENCHMARK(WholeElements);
+
+// The whole check of one employer's records from memory, without a protocol, on one thread
+// (argument 1) or on two (2).
+void Check(benchmark::State &state) {
+  const std::string doc = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<KUF>\n"
+                          "<zamestnavatel>\n" +
+                          records(2000) + "</zamestnavatel>\n</KUF>\n";
+  driver::Options opt;
+  opt.document = doc;
+  opt.no_protocol = true;
+  opt.vlakna = static_cast<int>(state.range(0));
+  driver::Zadani zadani;
+  zadani.vstup = "memory.xml";
+  zadani.chyby = "memory.txt";
+  for (auto _ : state) {
+    report::StringSink console;
+    benchmark::DoNotOptimize(driver::run(zadani, console, opt));
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(doc.size()));
+}
+BENCHMARK(Check)->Arg(1)->Arg(2)->UseRealTime();
 
 // The number conversion of every value of one record, whole numbers and decimals alike.
 void NumberConversion(benchmark::State &state) {

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <initializer_list>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -186,17 +187,28 @@ private:
 };
 
 // What an item is: one call of reader::Predani, a progress report, or the end of the reading.
-enum class Druh : char { kZbytek, kKopie, kPrvek, kObsluha, kPrubeh, kKonec };
+// Its first byte holds the kind in the low three bits (for an element, the kind tells the
+// section) and an element's marks above them; then the line, as the difference from the line
+// of the item before (one byte, or 255 and the whole line).
+enum class Druh : std::uint8_t { kZbytek, kKopie, kObsluha, kPrubeh, kKonec, kP, kT, kN };
+constexpr std::uint8_t kDruh = 7;
+constexpr std::uint8_t kKopieRadek = 8;   // the element leaves a copy line
+constexpr std::uint8_t kChyba302 = 16;    // ES302
+constexpr std::uint8_t kKonecJmeno = 32;  // the end name is "/" and the name: not sent
+constexpr std::uint8_t kDlouhyObsah = 64; // the content's length takes two bytes
 
 template <class T> void zapis(char *&p, T v) {
   std::memcpy(p, &v, sizeof v);
   p += sizeof v;
 }
-void zapis_text(char *&p, std::string_view s) { // at most 65535 bytes: a text of the reader
-  zapis(p, static_cast<std::uint16_t>(s.size()));
+void kopiruj_text(char *&p, std::string_view s) {
   if (!s.empty()) // an empty view may have no data at all
     std::memcpy(p, s.data(), s.size());
   p += s.size();
+}
+void zapis_text(char *&p, std::string_view s) { // at most 65535 bytes: a text of the reader
+  zapis(p, static_cast<std::uint16_t>(s.size()));
+  kopiruj_text(p, s);
 }
 template <class T> T cti(const char *&p) {
   T v;
@@ -204,12 +216,12 @@ template <class T> T cti(const char *&p) {
   p += sizeof v;
   return v;
 }
-std::string_view cti_text(const char *&p) {
-  auto n = cti<std::uint16_t>(p);
+std::string_view cti_text(const char *&p, std::size_t n) {
   std::string_view s(p, n);
   p += n;
   return s;
 }
+std::string_view cti_text(const char *&p) { return cti_text(p, cti<std::uint16_t>(p)); }
 
 // The state that follows each handler (the handlers set it on the checking thread).
 char po_obsluze(char stav) {
@@ -231,47 +243,67 @@ class DoFronty final : public reader::Predani {
 public:
   explicit DoFronty(Fronta &f) : f_(f) {}
   void zbytek(std::string_view elem, std::string_view zbytek) override {
-    char *p = hlava(Druh::kZbytek);
+    char *p = hlava(static_cast<std::uint8_t>(Druh::kZbytek));
     zapis_text(p, elem);
     zapis_text(p, zbytek);
     f_.hotovo(p);
   }
   void kopie(std::string_view text) override {
-    char *p = hlava(Druh::kKopie);
+    char *p = hlava(static_cast<std::uint8_t>(Druh::kKopie));
     zapis_text(p, text);
     f_.hotovo(p);
   }
   void prvek(const reader::Prvek &e) override {
-    char *p = hlava(Druh::kPrvek);
-    zapis(p, e.sekce);
-    zapis(p, static_cast<char>((e.kopie ? 1 : 0) | (e.es302 ? 2 : 0)));
-    zapis_text(p, e.elem);
-    zapis_text(p, e.obsah);
-    zapis_text(p, e.konec);
+    std::uint8_t znacky = static_cast<std::uint8_t>(e.sekce == 'P'   ? Druh::kP
+                                                    : e.sekce == 'T' ? Druh::kT
+                                                                     : Druh::kN);
+    znacky |= static_cast<std::uint8_t>((e.kopie ? kKopieRadek : 0) | (e.es302 ? kChyba302 : 0));
+    const bool jmeno = e.konec.size() == e.elem.size() + 1 && e.konec[0] == '/' &&
+                       reader::stejne(e.konec.substr(1), e.elem);
+    znacky |= static_cast<std::uint8_t>((jmeno ? kKonecJmeno : 0) |
+                                        (e.obsah.size() > 255 ? kDlouhyObsah : 0));
+    char *p = hlava(znacky);
+    zapis(p, static_cast<std::uint8_t>(e.elem.size())); // 51 at most
+    kopiruj_text(p, e.elem);
+    if (e.obsah.size() > 255)
+      zapis(p, static_cast<std::uint16_t>(e.obsah.size()));
+    else
+      zapis(p, static_cast<std::uint8_t>(e.obsah.size()));
+    kopiruj_text(p, e.obsah);
+    if (!jmeno)
+      zapis_text(p, e.konec);
     f_.hotovo(p);
   }
   void obsluha(char stav) override {
-    char *p = hlava(Druh::kObsluha);
+    char *p = hlava(static_cast<std::uint8_t>(Druh::kObsluha));
     zapis(p, stav);
     f_.hotovo(p);
     reader::st().rezim_zprac = po_obsluze(stav);
   }
   // The progress so far and the end of the reading carry the reader's counts.
   void prubeh(Druh druh) {
-    char *p = hlava(druh);
+    char *p = hlava(static_cast<std::uint8_t>(druh));
     zapis(p, reader::st().prubeh.precteno);
     zapis(p, reader::st().prubeh.velikost);
     f_.hotovo(p);
   }
 
 private:
-  char *hlava(Druh druh) {
+  char *hlava(std::uint8_t prvni) {
     char *p = f_.misto();
-    zapis(p, druh);
-    zapis(p, reader::st().cislo_radky);
+    zapis(p, prvni);
+    const std::int64_t radka = reader::st().cislo_radky;
+    if (radka - radka_ >= 0 && radka - radka_ < 255) {
+      zapis(p, static_cast<std::uint8_t>(radka - radka_));
+    } else {
+      zapis(p, std::uint8_t{255});
+      zapis(p, radka);
+    }
+    radka_ = radka;
     return p;
   }
   Fronta &f_;
+  std::int64_t radka_ = 1; // the line of the item before
 };
 
 // A check on two threads: the queue, the reading thread and its part of the reader.
@@ -353,14 +385,18 @@ void dve_vlakna_kontrola(Primo &primo) {
       zpracuj_KONp();
     return;
   }
+  std::int64_t radka = 1;
+  report::Pole<52> jmeno; // the end name "/" and the name, when it was not sent
   for (;;) {
     std::string_view blok = d->fronta.vezmi();
     const char *p = blok.data();
     const char *const konec = p + blok.size();
     while (p < konec) {
-      const auto druh = cti<Druh>(p);
-      r.cislo_radky = cti<std::int64_t>(p);
-      switch (druh) {
+      const auto prvni = cti<std::uint8_t>(p);
+      const auto rozdil = cti<std::uint8_t>(p);
+      radka = rozdil == 255 ? cti<std::int64_t>(p) : radka + rozdil;
+      r.cislo_radky = radka;
+      switch (static_cast<Druh>(prvni & kDruh)) {
       case Druh::kZbytek: {
         std::string_view elem = cti_text(p);
         primo.zbytek(elem, cti_text(p));
@@ -369,12 +405,6 @@ void dve_vlakna_kontrola(Primo &primo) {
       case Druh::kKopie:
         primo.kopie(cti_text(p));
         break;
-      case Druh::kPrvek: {
-        const char sekce = cti<char>(p), znacky = cti<char>(p);
-        std::string_view elem = cti_text(p), obsah = cti_text(p);
-        primo.prvek({sekce, (znacky & 1) != 0, (znacky & 2) != 0, elem, obsah, cti_text(p)});
-        break;
-      }
       case Druh::kObsluha:
         primo.obsluha(cti<char>(p));
         break;
@@ -382,7 +412,7 @@ void dve_vlakna_kontrola(Primo &primo) {
       case Druh::kKonec:
         r.prubeh.precteno = cti<std::uint64_t>(p);
         r.prubeh.velikost = cti<std::uint64_t>(p);
-        if (druh == Druh::kPrubeh) {
+        if ((prvni & kDruh) == static_cast<std::uint8_t>(Druh::kPrubeh)) {
           r.hlaseni(r.hlaseni_kontext);
           break;
         }
@@ -392,6 +422,32 @@ void dve_vlakna_kontrola(Primo &primo) {
         if (!st().ukonceno)
           bez_dalsiho(d->konec);
         return;
+      case Druh::kP:
+      case Druh::kT:
+      case Druh::kN: {
+        const auto sekce = static_cast<Druh>(prvni & kDruh);
+        std::string_view elem = cti_text(p, cti<std::uint8_t>(p));
+        std::string_view obsah =
+            cti_text(p, (prvni & kDlouhyObsah) != 0 ? cti<std::uint16_t>(p)
+                                                    : std::size_t{cti<std::uint8_t>(p)});
+        std::string_view konec_tagu;
+        if ((prvni & kKonecJmeno) != 0) {
+          jmeno.assign("/");
+          jmeno.append(elem);
+          konec_tagu = jmeno;
+        } else {
+          konec_tagu = cti_text(p);
+        }
+        const char oddil = sekce == Druh::kP ? 'P' : sekce == Druh::kT ? 'T' : 'N';
+        primo.prvek({oddil,
+                     (prvni & kKopieRadek) != 0,
+                     (prvni & kChyba302) != 0,
+                     elem,
+                     obsah,
+                     konec_tagu,
+                     {}});
+        break;
+      }
       }
     }
     d->fronta.vrat();

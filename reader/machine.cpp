@@ -62,7 +62,9 @@ int cti_prvky(const Tag (&tagy)[2], char sekce) {
     if (nahled_prvku(c) && c.elem[0] != '!' && c.elem.back() != '/' &&
         !stejne(c.elem, tagy[0].jmeno) && !stejne(c.elem, tagy[1].jmeno)) {
       prijmi_prvek(c);
-      st().predani->prvek({sekce, true, c.es302, c.elem, jezltrim(c.obsah), c.konec});
+      const char *od = c.elem.data() - 1, *po = c.konec.data() + c.konec.size() + 1;
+      const std::string_view cely(od, static_cast<std::size_t>(po - od));
+      st().predani->prvek({sekce, true, c.es302, c.elem, jezltrim(c.obsah), c.konec, cely});
       continue;
     }
     if (dej_element(st().buf_element) < 0)
@@ -96,7 +98,7 @@ int cti_prvky(const Tag (&tagy)[2], char sekce) {
         return konec();
     }
     bool es302 = prvek_zac_kon(st().akt_elem, st().buf_element) == 'N';
-    st().predani->prvek({sekce, kopie, es302, st().akt_elem, st().akt_obsah, st().buf_element});
+    st().predani->prvek({sekce, kopie, es302, st().akt_elem, st().akt_obsah, st().buf_element, {}});
   }
 }
 
@@ -171,9 +173,14 @@ void prvek_hotov(const Prvek &p, KontrolaSekce kontrola) {
     report::zpracuj_chybu(s_cislo_radky(), "ES302", p.elem, p.konec, "  ");
   if (p.kopie && vystup() && st().outsoub != nullptr) {
     report::Sink &out = *st().outsoub;
-    out.put('<'), out.put(p.elem), out.put('>');
-    out.put(p.obsah);
-    out.put('<'), out.put(p.konec), out.put(">\n");
+    if (!p.cely.empty() && p.obsah.data() == p.elem.data() + p.elem.size() + 1) {
+      out.put(p.cely); // the line as it stands in the document, when no blanks were dropped
+    } else {
+      out.put('<'), out.put(p.elem), out.put('>');
+      out.put(p.obsah);
+      out.put('<'), out.put(p.konec), out.put('>');
+    }
+    out.put('\n');
   }
   if (p.sekce == 'T' && stejne(p.elem, "AA0017"))
     report::st().telicokod.assign(p.obsah);

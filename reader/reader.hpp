@@ -143,6 +143,9 @@ struct Prvek {
   bool kopie; // leaves a line in the output copy (when one is written)
   bool es302; // the end tag does not match the start tag
   std::string_view elem, obsah, konec;
+  // When the element was taken whole from the read buffer: its bytes from the "<" to the ">"
+  // of the end tag, of which the three texts above are parts. Else empty.
+  std::string_view cely;
 };
 
 // What the state machine hands on, in the order of the document: the findings of the markup,

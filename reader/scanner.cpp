@@ -265,51 +265,42 @@ int dej_zbytek_elementu(Pole<300> &buf, char rezim) {
 #if defined(__SSE2__)
 namespace {
 
-// The bytes of the 64 from `p` that equal `c`, one bit each.
-inline std::uint64_t maska(const __m128i (&v)[4], char c) {
+// The bytes of the 16 * N from `v` that equal `c`, one bit each.
+template <std::size_t N> inline std::uint64_t maska(const __m128i (&v)[N], char c) {
   const __m128i x = _mm_set1_epi8(c);
   std::uint64_t m = 0;
-  for (int i = 0; i < 4; ++i)
+  for (std::size_t i = 0; i < N; ++i)
     m |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v[i], x)))}
          << (16 * i);
   return m;
 }
 
-// The first set bit of `m` at or after bit `od`, or 64.
-inline int prvni(std::uint64_t m, int od) {
-  if (od >= 64)
-    return 64;
+// The first set bit of `m` at or after bit `od`, or `konec` (64 at most).
+inline int prvni(std::uint64_t m, int od, int konec) {
+  if (od >= konec)
+    return konec;
   m &= ~std::uint64_t{0} << od;
-  return m == 0 ? 64 : __builtin_ctzll(m);
+  return m == 0 ? konec : __builtin_ctzll(m);
 }
 
-} // namespace
-
-bool nahled_prvku(CelyPrvek &c) {
-  // The 64 bytes from the window's start hold the whole element, or it is read by parts;
-  // sixteen more bytes are read past each name to compare it.
-  const State &s = st();
-  if (s.je_OTVZAV != 'N' || s.okno.size() < 80)
-    return false;
-  const char *p = s.okno.data();
-  __m128i v[4];
-  for (int i = 0; i < 4; ++i)
+// The element in the 16 * N bytes from `p`: 1 when found there, 0 when it is to be read by
+// parts, -1 when it may end past them.
+template <std::size_t N> int v_bajtech(const char *p, CelyPrvek &c) {
+  constexpr int kKonec = 16 * static_cast<int>(N);
+  __m128i v[N];
+  for (std::size_t i = 0; i < N; ++i)
     v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
   const std::uint64_t lt = maska(v, '<'), gt = maska(v, '>'), lf = maska(v, '\n');
   const std::uint64_t zvl = maska(v, '\r') | maska(v, '\0') | lf; // never in a text here
   const std::uint64_t jmeno = zvl | gt | maska(v, ' ');           // ends a name
-  const int z = prvni(lt, 0);
-  if (z == 64)
-    return false;
-  const int j = prvni(jmeno, z + 1); // ">" after the name
-  if (j == 64 || !((gt >> j) & 1) || j == z + 1)
-    return false;
-  const int o = prvni(zvl | lt, j + 1); // "<" after the content
-  if (o == 64 || !((lt >> o) & 1))
-    return false;
-  const int k = prvni(jmeno, o + 1); // ">" after the end name
-  if (k == 64 || !((gt >> k) & 1) || k == o + 1)
-    return false;
+  const int z = prvni(lt, 0, kKonec);
+  const int j = prvni(jmeno, z + 1, kKonec);    // ">" after the name
+  const int o = prvni(zvl | lt, j + 1, kKonec); // "<" after the content
+  const int k = prvni(jmeno, o + 1, kKonec);    // ">" after the end name
+  if (z == kKonec || j == kKonec || o == kKonec || k == kKonec)
+    return -1;
+  if (!((gt >> j) & 1) || j == z + 1 || !((lt >> o) & 1) || !((gt >> k) & 1) || k == o + 1)
+    return 0;
   auto u = [](int a, int b) { return static_cast<std::size_t>(b - a); };
   c.radky = 0;
   for (std::uint64_t m = lf & ((std::uint64_t{1} << z) - 1); m != 0; m &= m - 1)
@@ -317,12 +308,28 @@ bool nahled_prvku(CelyPrvek &c) {
   c.elem = std::string_view(p + z + 1, u(z + 1, j));
   c.obsah = std::string_view(p + j + 1, u(j + 1, o));
   c.konec = std::string_view(p + o + 1, u(o + 1, k));
-  auto prefix = [](std::string_view n) {
-    return stejne(n.substr(0, 4), "kuf:") || (n.size() > 1 && stejne(n.substr(1, 4), "kuf:"));
+  c.delka = u(0, k + 1);
+  return 1;
+}
+
+} // namespace
+
+bool nahled_prvku(CelyPrvek &c) {
+  // The element lies in the 32 or the 64 bytes from the window's start, or it is read by
+  // parts; sixteen more bytes are read past each name to compare it.
+  const State &s = st();
+  if (s.je_OTVZAV != 'N' || s.okno.size() < 80)
+    return false;
+  int n = v_bajtech<2>(s.okno.data(), c);
+  if (n < 0)
+    n = v_bajtech<4>(s.okno.data(), c);
+  if (n <= 0)
+    return false;
+  auto prefix = [](std::string_view t) {
+    return stejne(t.substr(0, 4), "kuf:") || (t.size() > 1 && stejne(t.substr(1, 4), "kuf:"));
   };
   if (prefix(c.elem) || prefix(c.konec))
     return false;
-  c.delka = u(0, k + 1);
   // Whether the end name is "/" and the name (or begins so): sixteen bytes compared at once.
   if (c.elem.size() <= 16) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c.elem.data()));
