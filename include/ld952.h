@@ -5,7 +5,8 @@
  *
  * All texts are Windows-1250. Every call is a check of its own, with all its state in an
  * object of that call: calls may run at the same time on different threads (with different
- * files), and a callback may start another check. */
+ * files), and a callback may start another check. A check may read the report on a second
+ * thread of its own; every callback is made on the calling thread, in the order of the report. */
 #ifndef LD952_H
 #define LD952_H
 

@@ -1,6 +1,7 @@
 // Checks running at the same time on different threads: each has all its state in its own
 // check object, so eight reports checked at once give, byte for byte, the protocols, output
-// copies, console texts and exit codes of the same checks run one after another.
+// copies, console texts and exit codes of the same checks run one after another. And a check
+// on two threads of its own that ends early stops both.
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -77,6 +78,32 @@ TEST(Threads, EightChecksAtOnceMatchSingleRuns) {
   }
   EXPECT_GT(single[1].e, 0); // the faulty example has findings to compare
   fs::remove_all(dir);
+}
+
+// A check on two threads that its checking side ends early (here a listener, at the first
+// row) ends at once: the reading thread, waiting for room in the queue far ahead, gives up.
+TEST(Threads, EndedCheckStopsTheReadingThread) {
+  const std::string chyby = read_file(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
+  const std::size_t od = chyby.find("<zamestnavatel>"), po = chyby.find("</zamestnavatel>");
+  ASSERT_TRUE(od != std::string::npos && po != std::string::npos);
+  std::string document = chyby.substr(0, od);
+  for (int i = 0; i < 3000; ++i) // some megabytes of items: more than the queue holds
+    document += chyby.substr(od, po + 17 - od);
+  document += "</KUF>\n";
+  driver::Options opt;
+  opt.document = document;
+  opt.no_protocol = true;
+  opt.vlakna = 2;
+  int rows = 0;
+  opt.listener_context = &rows;
+  opt.listener = [](const report::Nalez &, void *n) {
+    ++*static_cast<int *>(n);
+    throw driver::Stop{13};
+  };
+  driver::Zadani zadani;
+  report::StringSink console;
+  EXPECT_EQ(driver::run(zadani, console, opt), 13);
+  EXPECT_EQ(rows, 1);
 }
 
 } // namespace
