@@ -248,12 +248,16 @@ public:
     zapis_text(p, zbytek);
     f_.hotovo(p);
   }
+  // The output copy is written here; the checking thread is told only how much of it there is.
   void kopie(std::string_view text) override {
+    if (auto &kopie = reader::st().outsoub)
+      kopie->put(text);
     char *p = hlava(static_cast<std::uint8_t>(Druh::kKopie));
-    zapis_text(p, text);
+    zapis(p, static_cast<std::uint16_t>(text.size()));
     f_.hotovo(p);
   }
   void prvek(const reader::Prvek &e) override {
+    reader::kopie_prvku(e);
     std::uint8_t znacky = static_cast<std::uint8_t>(e.sekce == 'P'   ? Druh::kP
                                                     : e.sekce == 'T' ? Druh::kT
                                                                      : Druh::kN);
@@ -364,31 +368,16 @@ void cteni(Dvojice &d, State &ridici) {
 
 } // namespace
 
-void dve_vlakna_kontrola(Primo &primo) {
+namespace {
+
+// The checking thread's part: the items in their order, up to the end of the reading. `kopie`
+// counts the bytes of the output copy that a check on one thread would have written by then.
+void kontroluj(Dvojice &d, Primo &primo, std::uint64_t &kopie) {
   reader::State &r = reader::st();
-  auto d = std::make_unique<Dvojice>();
-  reader::State &c = d->ctenar;
-  c.insoub = std::move(r.insoub);
-  c.sw_vystup = r.sw_vystup;
-  c.konec_vstupu = konec_ctene;
-  c.predani = &d->do_fronty;
-  if (r.hlaseni != nullptr) {
-    c.hlaseni = prubeh_do_fronty;
-    c.hlaseni_kontext = d.get();
-  }
-  try {
-    d->vlakno = std::thread(cteni, std::ref(*d), std::ref(st()));
-  } catch (const std::system_error &) { // no second thread: the check runs on this one
-    r.insoub = std::move(c.insoub);
-    cti_dokument();
-    if (!st().ukonceno)
-      zpracuj_KONp();
-    return;
-  }
   std::int64_t radka = 1;
   report::Pole<52> jmeno; // the end name "/" and the name, when it was not sent
   for (;;) {
-    std::string_view blok = d->fronta.vezmi();
+    std::string_view blok = d.fronta.vezmi();
     const char *p = blok.data();
     const char *const konec = p + blok.size();
     while (p < konec) {
@@ -403,7 +392,7 @@ void dve_vlakna_kontrola(Primo &primo) {
         break;
       }
       case Druh::kKopie:
-        primo.kopie(cti_text(p));
+        kopie += cti<std::uint16_t>(p);
         break;
       case Druh::kObsluha:
         primo.obsluha(cti<char>(p));
@@ -412,16 +401,10 @@ void dve_vlakna_kontrola(Primo &primo) {
       case Druh::kKonec:
         r.prubeh.precteno = cti<std::uint64_t>(p);
         r.prubeh.velikost = cti<std::uint64_t>(p);
-        if ((prvni & kDruh) == static_cast<std::uint8_t>(Druh::kPrubeh)) {
-          r.hlaseni(r.hlaseni_kontext);
-          break;
-        }
-        d->vlakno.join();
-        if (d->chyba)
-          std::rethrow_exception(d->chyba);
-        if (!st().ukonceno)
-          bez_dalsiho(d->konec);
-        return;
+        if ((prvni & kDruh) == static_cast<std::uint8_t>(Druh::kKonec))
+          return;
+        r.hlaseni(r.hlaseni_kontext);
+        break;
       case Druh::kP:
       case Druh::kT:
       case Druh::kN: {
@@ -438,20 +421,63 @@ void dve_vlakna_kontrola(Primo &primo) {
         } else {
           konec_tagu = cti_text(p);
         }
+        const bool radek = (prvni & kKopieRadek) != 0;
+        if (radek && r.sw_vystup == 'A') // "<", ">", "<", ">" and the line feed
+          kopie += elem.size() + obsah.size() + konec_tagu.size() + 5;
         const char oddil = sekce == Druh::kP ? 'P' : sekce == Druh::kT ? 'T' : 'N';
-        primo.prvek({oddil,
-                     (prvni & kKopieRadek) != 0,
-                     (prvni & kChyba302) != 0,
-                     elem,
-                     obsah,
-                     konec_tagu,
-                     {}});
+        primo.prvek({oddil, radek, (prvni & kChyba302) != 0, elem, obsah, konec_tagu, {}});
         break;
       }
       }
     }
-    d->fronta.vrat();
+    d.fronta.vrat();
   }
+}
+
+} // namespace
+
+void dve_vlakna_kontrola(Primo &primo) {
+  reader::State &r = reader::st();
+  auto d = std::make_unique<Dvojice>();
+  reader::State &c = d->ctenar;
+  c.insoub = std::move(r.insoub);
+  c.outsoub = std::move(r.outsoub);
+  c.sw_vystup = r.sw_vystup;
+  c.konec_vstupu = konec_ctene;
+  c.predani = &d->do_fronty;
+  if (r.hlaseni != nullptr) {
+    c.hlaseni = prubeh_do_fronty;
+    c.hlaseni_kontext = d.get();
+  }
+  try {
+    d->vlakno = std::thread(cteni, std::ref(*d), std::ref(st()));
+  } catch (const std::system_error &) { // no second thread: the check runs on this one
+    r.insoub = std::move(c.insoub);
+    r.outsoub = std::move(c.outsoub);
+    cti_dokument();
+    if (!st().ukonceno)
+      zpracuj_KONp();
+    return;
+  }
+  std::uint64_t kopie = 0;
+  try {
+    kontroluj(*d, primo, kopie);
+  } catch (...) {
+    // Ended here before the end of the reading: the reading thread stops, and the output copy
+    // keeps what a check on one thread would have written by now.
+    d->fronta.zrus();
+    d->vlakno.join();
+    if (c.outsoub != nullptr)
+      c.outsoub->zkrat(kopie);
+    r.outsoub = std::move(c.outsoub);
+    throw;
+  }
+  d->vlakno.join();
+  r.outsoub = std::move(c.outsoub);
+  if (d->chyba)
+    std::rethrow_exception(d->chyba);
+  if (!st().ukonceno)
+    bez_dalsiho(d->konec);
 }
 
 } // namespace driver

@@ -23,10 +23,12 @@ void cti_dokument();
 // process may run on more than one processor.
 bool dve_vlakna(int vlakna);
 
-// The check on two threads: this thread checks and writes, another reads the input with the
-// scanner and the state machine. Every byte goes out in the order of the one-thread check;
-// an ending of the reading thread (the summary, a fatal ending, a failed read, lack of memory)
-// is carried out here in its turn, once that thread has stopped.
+// The check on two threads: this thread checks and writes the protocol and the console,
+// another reads the input with the scanner and the state machine and writes the output copy.
+// Every byte goes out in the order of the one-thread check; an ending of the reading thread
+// (the summary, a fatal ending, a failed read, lack of memory) is carried out here in its turn,
+// once that thread has stopped, and a check that ends here early cuts the output copy back to
+// what the one-thread check would have written.
 void dve_vlakna_kontrola(Primo &primo);
 
 } // namespace driver

@@ -166,11 +166,7 @@ void zpracuj_KUFk() {
   st().rezim_zprac = 'I';
 }
 
-// The copy line of an element, its identification for the error rows, and the check of its
-// section.
-void prvek_hotov(const Prvek &p, KontrolaSekce kontrola) {
-  if (p.es302)
-    report::zpracuj_chybu(s_cislo_radky(), "ES302", p.elem, p.konec, "  ");
+void kopie_prvku(const Prvek &p) {
   if (p.kopie && vystup() && st().outsoub != nullptr) {
     report::Sink &out = *st().outsoub;
     if (!p.cely.empty() && p.obsah.data() == p.elem.data() + p.elem.size() + 1) {
@@ -182,6 +178,14 @@ void prvek_hotov(const Prvek &p, KontrolaSekce kontrola) {
     }
     out.put('\n');
   }
+}
+
+// The copy line of an element, its identification for the error rows, and the check of its
+// section.
+void prvek_hotov(const Prvek &p, KontrolaSekce kontrola) {
+  if (p.es302)
+    report::zpracuj_chybu(s_cislo_radky(), "ES302", p.elem, p.konec, "  ");
+  kopie_prvku(p);
   if (p.sekce == 'T' && stejne(p.elem, "AA0017"))
     report::st().telicokod.assign(p.obsah);
   if (p.sekce == 'N' && stejne(p.elem, "AA0126"))

@@ -245,6 +245,8 @@ void zpracuj_KUFk(); // J: the root end tag; ES303 ES304 of the submitter elemen
 using KontrolaSekce = int (*)(std::string_view elem, std::string_view obsah);
 // ES302, the copy line and the identifications of the error rows, then `kontrola`.
 void prvek_hotov(const Prvek &p, KontrolaSekce kontrola);
+// The copy line alone, when the element leaves one and the output copy is written here.
+void kopie_prvku(const Prvek &p);
 
 // The fixed root line of the output copy.
 inline constexpr std::string_view kKorenVystupu =

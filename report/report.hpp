@@ -102,6 +102,11 @@ public:
   bool ok() const { return ok_; }
   // Flushes and releases what the sink writes to; false when any write failed.
   virtual bool close() { return flush(); }
+  // Flushes and keeps only the first `n` bytes written; false where that cannot be done.
+  virtual bool zkrat(std::uint64_t n) {
+    static_cast<void>(n);
+    return false;
+  }
 
 protected:
   virtual bool emit(std::string_view bytes) = 0;
@@ -122,6 +127,7 @@ public:
   explicit FileSink(std::FILE *f, bool owned) : f_(f), owned_(owned) {}
   ~FileSink() override;
   bool close() override;
+  bool zkrat(std::uint64_t n) override;
 
 private:
   bool emit(std::string_view bytes) override;

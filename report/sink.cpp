@@ -2,6 +2,12 @@
 // its first failure, and the file behind it.
 #include "report.hpp"
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace report {
 
 bool Sink::flush() {
@@ -39,6 +45,16 @@ FileSink::~FileSink() {
 
 bool FileSink::emit(std::string_view bytes) {
   return std::fwrite(bytes.data(), 1, bytes.size(), f_) == bytes.size();
+}
+
+bool FileSink::zkrat(std::uint64_t n) {
+  if (!flush() || f_ == nullptr || std::fflush(f_) != 0)
+    return false;
+#ifdef _WIN32
+  return _chsize_s(_fileno(f_), static_cast<__int64>(n)) == 0;
+#else
+  return ftruncate(fileno(f_), static_cast<off_t>(n)) == 0;
+#endif
 }
 
 bool FileSink::close() {

@@ -81,7 +81,8 @@ TEST(Threads, EightChecksAtOnceMatchSingleRuns) {
 }
 
 // A check on two threads that its checking side ends early (here a listener, at the first
-// row) ends at once: the reading thread, waiting for room in the queue far ahead, gives up.
+// row) ends at once: the reading thread, waiting for room in the queue far ahead, gives up, and
+// the output copy it wrote ahead is cut back to what the check on one thread writes.
 TEST(Threads, EndedCheckStopsTheReadingThread) {
   const std::string chyby = read_file(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
   const std::size_t od = chyby.find("<zamestnavatel>"), po = chyby.find("</zamestnavatel>");
@@ -90,20 +91,31 @@ TEST(Threads, EndedCheckStopsTheReadingThread) {
   for (int i = 0; i < 3000; ++i) // some megabytes of items: more than the queue holds
     document += chyby.substr(od, po + 17 - od);
   document += "</KUF>\n";
-  driver::Options opt;
-  opt.document = document;
-  opt.no_protocol = true;
-  opt.vlakna = 2;
-  int rows = 0;
-  opt.listener_context = &rows;
-  opt.listener = [](const report::Nalez &, void *n) {
-    ++*static_cast<int *>(n);
-    throw driver::Stop{13};
-  };
-  driver::Zadani zadani;
-  report::StringSink console;
-  EXPECT_EQ(driver::run(zadani, console, opt), 13);
-  EXPECT_EQ(rows, 1);
+  fs::path dir = fs::temp_directory_path() / ("kuf-ended-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::string copies[2];
+  for (int vlakna : {1, 2}) {
+    driver::Options opt;
+    opt.document = document;
+    opt.no_protocol = true;
+    opt.vlakna = vlakna;
+    int rows = 0;
+    opt.listener_context = &rows;
+    opt.listener = [](const report::Nalez &, void *n) {
+      ++*static_cast<int *>(n);
+      throw driver::Stop{13};
+    };
+    driver::Zadani zadani;
+    zadani.vystup = (dir / ("copy" + std::to_string(vlakna))).string();
+    report::StringSink console;
+    EXPECT_EQ(driver::run(zadani, console, opt), 13);
+    EXPECT_EQ(rows, 1);
+    copies[vlakna - 1] = read_file(*zadani.vystup);
+  }
+  EXPECT_FALSE(copies[0].empty());
+  EXPECT_EQ(copies[1].size(), copies[0].size());
+  EXPECT_TRUE(copies[1] == copies[0]);
+  fs::remove_all(dir);
 }
 
 } // namespace
