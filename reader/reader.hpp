@@ -211,9 +211,9 @@ inline State &st() { return *detail::aktivni; }
 inline report::Text s_cislo_radky() { return report::Text(st().cislo_radky); }
 
 // A value element `<name>content</end>` that lies whole in the next 64 bytes of the read
-// buffer, with nothing in it that the reading by parts treats otherwise: a name closed by ">",
-// neither name beginning with "kuf:" or a character and "kuf:", and no line end, blank or NUL
-// in a name or the content. Its texts are views into the buffer.
+// buffer, with nothing in it that the reading by parts treats otherwise: a name of at most 50
+// characters closed by ">", neither name beginning with "kuf:" or a character and "kuf:", and
+// no line end, blank or NUL in a name or the content. Its texts are views into the buffer.
 struct CelyPrvek {
   std::string_view elem, obsah, konec;
   std::size_t delka = 0;  // bytes up to and including the ">" of the end tag

@@ -301,6 +301,8 @@ template <std::size_t N> int v_bajtech(const char *p, CelyPrvek &c) {
     return -1;
   if (!((gt >> j) & 1) || j == z + 1 || !((lt >> o) & 1) || !((gt >> k) & 1) || k == o + 1)
     return 0;
+  if (j - z - 1 > 50) // a longer name is cut to 50 characters when read by parts
+    return 0;
   auto u = [](int a, int b) { return static_cast<std::size_t>(b - a); };
   c.radky = 0;
   for (std::uint64_t m = lf & ((std::uint64_t{1} << z) - 1); m != 0; m &= m - 1)
