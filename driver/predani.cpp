@@ -3,6 +3,7 @@
 // carried out, with the line the scanner had reached.
 #include "predani.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -34,61 +35,48 @@ void Primo::prvek(const reader::Prvek &p) {
                                           : rules::k_Nec);
 }
 
-void Primo::obsluha(char stav) {
-  switch (stav) {
-  case 'G':
-    reader::zacni_koren();
-    break;
-  case 'J':
-    reader::zpracuj_KUFk();
-    break;
-  case 'S':
-    rules::zpracuj_TELz();
-    break;
-  case 'U':
-    rules::zpracuj_TELk();
-    break;
-  case 'M':
-    rules::zpracuj_NECz();
-    break;
-  default: // 'O'
-    rules::zpracuj_NECk();
-    break;
-  }
+namespace {
+
+// The handlers of the places where a section begins or ends, and the state each one sets.
+struct Obsluha {
+  char stav;
+  void (*obsluz)();
+  char dalsi;
+};
+constexpr Obsluha kObsluhy[] = {
+    {'G', [] { reader::zacni_koren(); }, 'H'}, {'J', [] { reader::zpracuj_KUFk(); }, 'I'},
+    {'S', [] { rules::zpracuj_TELz(); }, 'T'}, {'U', [] { rules::zpracuj_TELk(); }, 'H'},
+    {'M', [] { rules::zpracuj_NECz(); }, 'N'}, {'O', [] { rules::zpracuj_NECk(); }, 'T'},
+};
+// The handler of state `stav`, or nullptr for a state that reads.
+const Obsluha *obsluha_stavu(char stav) {
+  for (const Obsluha &o : kObsluhy)
+    if (o.stav == stav)
+      return &o;
+  return nullptr;
 }
+
+// The states that read, each with its handler in the state machine.
+constexpr std::pair<char, int (*)()> kCteni[] = {
+    {'Z', reader::zpracuj_ZACp}, {'G', reader::zpracuj_KUFz}, {'H', reader::zpracuj_KUF},
+    {'I', reader::zpracuj_KUFm}, {'T', reader::zpracuj_TEL},  {'N', reader::zpracuj_NEC},
+};
+
+} // namespace
+
+void Primo::obsluha(char stav) { obsluha_stavu(stav)->obsluz(); }
 
 void cti_dokument() {
   for (;;) {
     const char stav = reader::st().rezim_zprac;
-    switch (stav) {
-    case 'Z':
-      reader::zpracuj_ZACp();
-      break;
-    case 'G':
-      reader::zpracuj_KUFz();
-      break;
-    case 'H':
-      reader::zpracuj_KUF();
-      break;
-    case 'I':
-      reader::zpracuj_KUFm();
-      break;
-    case 'T':
-      reader::zpracuj_TEL();
-      break;
-    case 'N':
-      reader::zpracuj_NEC();
-      break;
-    case 'J':
-    case 'S':
-    case 'U':
-    case 'M':
-    case 'O':
+    const auto *cteni = std::find_if(std::begin(kCteni), std::end(kCteni),
+                                     [&](const auto &c) { return c.first == stav; });
+    if (cteni != std::end(kCteni))
+      cteni->second();
+    else if (obsluha_stavu(stav) != nullptr)
       reader::st().predani->obsluha(stav);
-      break;
-    default: // 'W' after the final end of input ('K' is passed inside it)
+    else // 'W' after the final end of input ('K' is passed inside it)
       return;
-    }
   }
 }
 
@@ -223,21 +211,6 @@ std::string_view cti_text(const char *&p, std::size_t n) {
 }
 std::string_view cti_text(const char *&p) { return cti_text(p, cti<std::uint16_t>(p)); }
 
-// The state that follows each handler (the handlers set it on the checking thread).
-char po_obsluze(char stav) {
-  switch (stav) {
-  case 'G':
-  case 'U':
-    return 'H';
-  case 'J':
-    return 'I';
-  case 'M':
-    return 'N';
-  default: // 'S' and 'O'
-    return 'T';
-  }
-}
-
 // The reading thread's hand-over: every call becomes an item of the queue.
 class DoFronty final : public reader::Predani {
 public:
@@ -282,7 +255,7 @@ public:
     char *p = hlava(static_cast<std::uint8_t>(Druh::kObsluha));
     zapis(p, stav);
     f_.hotovo(p);
-    reader::st().rezim_zprac = po_obsluze(stav);
+    reader::st().rezim_zprac = obsluha_stavu(stav)->dalsi;
   }
   // The progress so far and the end of the reading carry the reader's counts.
   void prubeh(Druh druh) {
@@ -436,7 +409,7 @@ void kontroluj(Dvojice &d, Primo &primo, std::uint64_t &kopie) {
 
 } // namespace
 
-void dve_vlakna_kontrola(Primo &primo) {
+bool dve_vlakna_kontrola(Primo &primo) {
   reader::State &r = reader::st();
   auto d = std::make_unique<Dvojice>();
   reader::State &c = d->ctenar;
@@ -451,13 +424,10 @@ void dve_vlakna_kontrola(Primo &primo) {
   }
   try {
     d->vlakno = std::thread(cteni, std::ref(*d), std::ref(st()));
-  } catch (const std::system_error &) { // no second thread: the check runs on this one
+  } catch (const std::system_error &) { // no second thread
     r.insoub = std::move(c.insoub);
     r.outsoub = std::move(c.outsoub);
-    cti_dokument();
-    if (!st().ukonceno)
-      zpracuj_KONp();
-    return;
+    return false;
   }
   std::uint64_t kopie = 0;
   try {
@@ -478,6 +448,7 @@ void dve_vlakna_kontrola(Primo &primo) {
     std::rethrow_exception(d->chyba);
   if (!st().ukonceno)
     bez_dalsiho(d->konec);
+  return true;
 }
 
 } // namespace driver

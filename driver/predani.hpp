@@ -28,7 +28,8 @@ bool dve_vlakna(int vlakna);
 // Every byte goes out in the order of the one-thread check; an ending of the reading thread
 // (the summary, a fatal ending, a failed read, lack of memory) is carried out here in its turn,
 // once that thread has stopped, and a check that ends here early cuts the output copy back to
-// what the one-thread check would have written.
-void dve_vlakna_kontrola(Primo &primo);
+// what the one-thread check would have written. False, with nothing done, when no second
+// thread can be started.
+bool dve_vlakna_kontrola(Primo &primo);
 
 } // namespace driver

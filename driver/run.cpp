@@ -156,9 +156,7 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
       Primo primo;
       reader::st().predani = &primo;
       ve_smycce = true;
-      if (dve_vlakna(options.vlakna)) {
-        dve_vlakna_kontrola(primo);
-      } else {
+      if (!dve_vlakna(options.vlakna) || !dve_vlakna_kontrola(primo)) {
         cti_dokument();
         if (!st().ukonceno)
           zpracuj_KONp();

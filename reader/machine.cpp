@@ -62,9 +62,7 @@ int cti_prvky(const Tag (&tagy)[2], char sekce) {
     if (nahled_prvku(c) && c.elem[0] != '!' && c.elem.back() != '/' &&
         !stejne(c.elem, tagy[0].jmeno) && !stejne(c.elem, tagy[1].jmeno)) {
       prijmi_prvek(c);
-      const char *od = c.elem.data() - 1, *po = c.konec.data() + c.konec.size() + 1;
-      const std::string_view cely(od, static_cast<std::size_t>(po - od));
-      st().predani->prvek({sekce, true, c.es302, c.elem, jezltrim(c.obsah), c.konec, cely});
+      st().predani->prvek({sekce, true, c.es302, c.elem, jezltrim(c.obsah), c.konec, c.cely});
       continue;
     }
     if (dej_element(st().buf_element) < 0)

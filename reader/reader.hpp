@@ -216,6 +216,7 @@ inline report::Text s_cislo_radky() { return report::Text(st().cislo_radky); }
 // no line end, blank or NUL in a name or the content. Its texts are views into the buffer.
 struct CelyPrvek {
   std::string_view elem, obsah, konec;
+  std::string_view cely;  // its bytes from the "<" to the ">" of the end tag
   std::size_t delka = 0;  // bytes up to and including the ">" of the end tag
   std::int64_t radky = 0; // line feeds before its "<"
   bool es302 = false;     // the end name is not "/" followed by the name (prvek_zac_kon)

@@ -219,12 +219,16 @@ template <const Tridy &tridy> int cti_text(Pole<300> &buf) {
 
 // Removes the first "kuf:" of a tag name: at its start, or after the first character (the
 // "/" of an end tag), which then becomes "/".
+// Where the "kuf:" that a tag name loses stands: 0, 1, or 2 for none. Only a first occurrence
+// at position 0 or 1 changes the name.
+std::size_t prefix_na(std::string_view name) {
+  return stejne(name.substr(0, 4), "kuf:")                      ? 0
+         : name.size() > 1 && stejne(name.substr(1, 4), "kuf:") ? 1
+                                                                : 2;
+}
+
 void bez_prefixu(Pole<300> &buf) {
-  // Only a first occurrence at position 0 or 1 changes the name.
-  std::string_view name = buf.view();
-  std::size_t at = stejne(name.substr(0, 4), "kuf:")                      ? 0
-                   : name.size() > 1 && stejne(name.substr(1, 4), "kuf:") ? 1
-                                                                          : 2;
+  std::size_t at = prefix_na(buf.view());
   if (at == 0) {
     buf.erase(0, 4);
   } else if (at == 1) {
@@ -310,6 +314,7 @@ template <std::size_t N> int v_bajtech(const char *p, CelyPrvek &c) {
   c.elem = std::string_view(p + z + 1, u(z + 1, j));
   c.obsah = std::string_view(p + j + 1, u(j + 1, o));
   c.konec = std::string_view(p + o + 1, u(o + 1, k));
+  c.cely = std::string_view(p + z, u(z, k + 1));
   c.delka = u(0, k + 1);
   return 1;
 }
@@ -327,10 +332,7 @@ bool nahled_prvku(CelyPrvek &c) {
     n = v_bajtech<4>(s.okno.data(), c);
   if (n <= 0)
     return false;
-  auto prefix = [](std::string_view t) {
-    return stejne(t.substr(0, 4), "kuf:") || (t.size() > 1 && stejne(t.substr(1, 4), "kuf:"));
-  };
-  if (prefix(c.elem) || prefix(c.konec))
+  if (prefix_na(c.elem) != 2 || prefix_na(c.konec) != 2)
     return false;
   // Whether the end name is "/" and the name (or begins so): sixteen bytes compared at once.
   if (c.elem.size() <= 16) {
