@@ -247,4 +247,66 @@ TEST(Scanner, ReadsOnAcrossTheInputsOfAList) {
   EXPECT_EQ(reader::st().cislo_radky, 2);
 }
 
+// Elements taken whole from the read buffer: those that lie in the next 32 or 64 bytes of a
+// window of 80 bytes or more and hold nothing that reading by parts treats otherwise; all
+// others are left to reading by parts, with nothing consumed.
+TEST(Scanner, TakesWholeElementsAndLeavesTheRest) {
+  const std::string n50(50, 'N');
+  struct Case {
+    std::string text;
+    bool whole;
+    std::int64_t radky = 0;
+    bool es302 = false;
+  };
+  const Case cases[] = {
+      {"\n<AA0126>7700000001</AA0126>", true, 1},
+      {"\n\n<predkladatel>Obec Lhota pod Lesem</predkladatel>", true, 2}, // past 32 bytes
+      {"<" + n50 + ">x</a>", true, 0, true},
+      {"<" + n50 + "N>x</a>", false},       // a name past 50 characters
+      {"<AA01>x</AA0126>", true, 0, false}, // the end name only begins with the name
+      {"<AA0126>x</AA01>", true, 0, true},
+      {"<ABCDEFGHIJKLMNOPQ>x</ABCDEFGHIJKLMNOPQ>", true}, // past 16 characters compared at once
+      {"<a b>x</a>", false},
+      {"<a>x\ny</a>", false},
+      {std::string("<a>x\0</a>", 9), false},
+      {"<a>x\r</a>", false},
+      {"<kuf:a>x</a>", false},
+      {"<a>x</kuf:a>", false},
+      {"<>x</a>", false},
+      {"<a>x<>", false},
+      {"\n<predkladatel>Obec Lhota pod Lesem, Dolni a Horni Lhota</predkladatel>",
+       false}, // past 64
+  };
+  for (const Case &k : cases) {
+    SCOPED_TRACE(k.text);
+    feed({});
+    const std::string text = k.text + std::string(80, '.');
+    reader::st().okno = text;
+    reader::CelyPrvek c;
+    ASSERT_EQ(reader::nahled_prvku(c), k.whole);
+    if (!k.whole)
+      continue;
+    const std::size_t od = text.find('<'), po = text.find('>', text.find('<', od + 1)) + 1;
+    EXPECT_EQ(c.cely, text.substr(od, po - od));
+    EXPECT_EQ(c.elem, text.substr(od + 1, text.find('>') - od - 1));
+    EXPECT_EQ(c.delka, po);
+    EXPECT_EQ(c.radky, k.radky);
+    EXPECT_EQ(c.es302, k.es302);
+    reader::prijmi_prvek(c);
+    EXPECT_EQ(reader::st().okno, text.substr(po));
+    EXPECT_EQ(reader::st().cislo_radky, 1 + k.radky);
+    EXPECT_EQ(reader::st().buf_element.view(), c.konec);
+  }
+  // The window must hold 80 bytes, and no "<" may be taken already.
+  const std::string kratke = "<a>1</a>" + std::string(72, '.');
+  feed({});
+  reader::CelyPrvek c;
+  reader::st().okno = std::string_view(kratke).substr(0, 79);
+  EXPECT_FALSE(reader::nahled_prvku(c));
+  reader::st().okno = kratke;
+  EXPECT_TRUE(reader::nahled_prvku(c));
+  reader::st().je_OTVZAV = 'A';
+  EXPECT_FALSE(reader::nahled_prvku(c));
+}
+
 } // namespace
