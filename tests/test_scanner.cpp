@@ -272,8 +272,9 @@ TEST(Scanner, TakesWholeElementsAndLeavesTheRest) {
       {"<a>x\r</a>", false},
       {"<kuf:a>x</a>", false},
       {"<a>x</kuf:a>", false},
-      {"<>x</a>", false},
-      {"<a>x<>", false},
+      {"<>x</a><b>y</b>", false}, // an empty name, and an empty end name, before another tag
+      {"<a>x<>y</b>", false},
+      {"<a>" + std::string(57, 'x') + "</a>", true}, // just 64 bytes
       {"\n<predkladatel>Obec Lhota pod Lesem, Dolni a Horni Lhota</predkladatel>",
        false}, // past 64
   };
