@@ -1,5 +1,6 @@
 // Small formatted texts: integers, the fixed-point numbers of error rows without printf, and
 // the escaping and alignment of the texts that the protocol formats write.
+#include <bit>
 #include <cmath>
 #include <cstdarg>
 
@@ -20,16 +21,37 @@ Text::Text(std::int64_t v) {
   std::memcpy(b_, d, n_);
 }
 
+namespace {
+
+// The decimal digits of q at the end of the buffer that ends at `d`, with the point before
+// the last `prec` of them and at least one digit before the point. Returns the first byte.
+template <class U> char *cislice_s_teckou(char *d, U q, int prec) {
+  int n = 0;
+  do {
+    *--d = static_cast<char>('0' + static_cast<int>(q % 10));
+    q /= 10;
+    if (++n == prec)
+      *--d = '.';
+  } while (q != 0 || n <= prec);
+  return d;
+}
+
+} // namespace
+
 std::size_t pevna_carka(char *out, double v, int width, int prec) {
   __extension__ typedef unsigned __int128 u128;
   if (prec < 0 || prec > 9 || !std::isfinite(v) || std::fabs(v) >= 0x1p63)
     return 0;
-  // |v| = m * 2^e exactly, with m an integer below 2^53; then |v| * 10^prec = m * 10^prec *
-  // 2^e, rounded to an integer q, half to even.
-  int e = 0;
-  double frac = std::frexp(std::fabs(v), &e);
-  auto m = static_cast<std::uint64_t>(std::ldexp(frac, 53));
-  e -= 53;
+  // |v| = m * 2^e exactly, m the significand as an integer below 2^53; then |v| * 10^prec =
+  // m * 10^prec * 2^e, rounded to an integer q, half to even.
+  const auto bits = std::bit_cast<std::uint64_t>(v);
+  const int exp = static_cast<int>((bits >> 52) & 0x7ff);
+  std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+  int e = -1074; // subnormal: no hidden bit
+  if (exp != 0) {
+    m |= std::uint64_t{1} << 52;
+    e = exp - 1075;
+  }
   std::uint64_t p10 = 1;
   for (int i = 0; i < prec; ++i)
     p10 *= 10;
@@ -42,19 +64,12 @@ std::size_t pevna_carka(char *out, double v, int width, int prec) {
     u128 rest = big - (q << s), half = static_cast<u128>(1) << (s - 1);
     if (rest > half || (rest == half && (q & 1) != 0))
       ++q;
-  }
-  // The digits of q, with the point before the last `prec` of them and at least one digit
-  // before the point.
+  } // else below 2^83 / 2^120: rounds to 0
   char digits[48];
-  char *d = digits + sizeof digits;
-  int n = 0;
-  do {
-    *--d = static_cast<char>('0' + static_cast<int>(q % 10));
-    q /= 10;
-    if (++n == prec)
-      *--d = '.';
-  } while (q != 0 || n <= prec);
-  if (std::signbit(v))
+  char *d = q >> 64 == 0
+                ? cislice_s_teckou(digits + sizeof digits, static_cast<std::uint64_t>(q), prec)
+                : cislice_s_teckou(digits + sizeof digits, q, prec);
+  if ((bits >> 63) != 0)
     *--d = '-';
   auto len = static_cast<std::size_t>(digits + sizeof digits - d);
   std::size_t pad = width > 0 && static_cast<std::size_t>(width) > len

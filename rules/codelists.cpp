@@ -15,29 +15,16 @@ namespace {
 using reader::s_cislo_radky;
 using report::zpracuj_chybu;
 
-template <std::size_t N>
-bool v_serazenem(const std::array<std::string_view, N> &list, std::string_view text) {
-  return std::binary_search(list.begin(), list.end(), text);
+// Membership in the long code lists, by hash.
+template <const auto &List> bool v_rejstriku(std::string_view text) {
+  static constexpr auto kRejstrik = tables::rejstrik<List>();
+  return kRejstrik.najdi(text) >= 0;
 }
 
 template <std::size_t N>
 bool v_seznamu(const std::array<std::string_view, N> &list, std::string_view text) {
   return std::find(list.begin(), list.end(), text) != list.end();
 }
-
-// First row of every distinct country code, ordered by code, so that a lookup bisects.
-struct RadekStatu {
-  std::string_view kod;
-  std::int32_t radek;
-};
-constexpr auto kStatyPodleKodu = [] {
-  std::array<RadekStatu, tables::TcisStat.size()> idx{};
-  for (std::size_t i = 0; i < idx.size(); ++i)
-    idx[i] = {tables::TcisStat[i], static_cast<std::int32_t>(i)};
-  std::sort(idx.begin(), idx.end(),
-            [](auto a, auto b) { return a.kod < b.kod || (a.kod == b.kod && a.radek < b.radek); });
-  return idx;
-}();
 
 // The end of a code-list lookup: 0 for a listed value, else the finding `code` and 1.
 int v_ciselniku(bool listed, std::string_view code, std::string_view elem, std::string_view text,
@@ -136,7 +123,7 @@ int cis_poskytovatelu(std::string_view text) {
 }
 
 int cis_kodzam(std::string_view text) {
-  if (!v_serazenem(tables::TcisKzam, text)) {
+  if (!v_rejstriku<tables::TcisKzam>(text)) {
     zpracuj_chybu(s_cislo_radky(), "EL046", "AA0013", text, "   ");
     return 1;
   }
@@ -148,15 +135,13 @@ int cis_kodzam(std::string_view text) {
 }
 
 int cis_kodpraf(std::string_view text) {
-  return v_ciselniku(v_serazenem(tables::TcisPraf, text), "EL055", "AA0019", text);
+  return v_ciselniku(v_rejstriku<tables::TcisPraf>(text), "EL055", "AA0019", text);
 }
 
 std::int32_t radek_statu(std::string_view text) {
-  auto it = std::lower_bound(kStatyPodleKodu.begin(), kStatyPodleKodu.end(), text,
-                             [](const RadekStatu &r, std::string_view t) { return r.kod < t; });
-  return it != kStatyPodleKodu.end() && it->kod == text
-             ? it->radek
-             : static_cast<std::int32_t>(tables::TcisStat.size());
+  static constexpr auto kStaty = tables::rejstrik<tables::TcisStat>(); // the first row of a code
+  int row = kStaty.najdi(text);
+  return row >= 0 ? row : static_cast<std::int32_t>(tables::TcisStat.size());
 }
 
 int cis_kodstat(std::string_view text) {
@@ -184,7 +169,7 @@ int cis_koddppv(std::string_view text) {
 }
 
 int cis_kodnuts(std::string_view text, std::string_view elem) {
-  return v_ciselniku(v_serazenem(tables::TcisNuts, text), "EL056", elem, text);
+  return v_ciselniku(v_rejstriku<tables::TcisNuts>(text), "EL056", elem, text);
 }
 
 int cis_kodvzde(std::string_view text) {

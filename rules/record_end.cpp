@@ -211,7 +211,9 @@ int k_NecK() {
 
 int zpracuj_NECk() {
   report::Sink &con = *report::st().konzole;
-  con.put(Text::f(" Radek%8lld pro zamestnance", static_cast<long long>(reader::st().cislo_radky)));
+  con.put(" Radek");
+  report::put_right(con, Text(reader::st().cislo_radky), 8);
+  con.put(" pro zamestnance");
   report::put_right(con, report::st().identnec, 11);
   con.put(" zamestnavatel");
   report::put_right(con, report::st().telicokod, 11);

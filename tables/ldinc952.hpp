@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <string_view>
 
@@ -48,20 +49,66 @@ template <const auto &Tab> inline constexpr auto kByName = by_name(Tab);
 // The code lists that a lookup bisects are ascending; the country list has its own layout.
 static_assert(std::is_sorted(TcisPredkladatele.begin(), TcisPredkladatele.end()));
 static_assert(std::is_sorted(TcisPoskytovatele.begin(), TcisPoskytovatele.end()));
-static_assert(std::is_sorted(TcisKzam.begin(), TcisKzam.end()));
-static_assert(std::is_sorted(TcisNuts.begin(), TcisNuts.end()));
 static_assert(TcisStat.size() == 718 && TcisStat[0] == "CZ" && TcisStat[5] == "703");
 static_assert(tabSazeb[0] == 5460.0 && tabSazeb[575] == 36500.0 && tabSazeb[576] == 0.0);
 
 static_assert(std::is_sorted(EtabPoradi.begin(), EtabPoradi.end(),
                              [](auto a, auto b) { return Etab[a].typ < Etab[b].typ; }));
 
+// Rows of a table found by their text through a hash table built at compile time: open
+// addressing in twice as many slots as rows, each slot the row + 1 (0 empty). Of rows with
+// the same text, the first is kept.
+constexpr std::uint32_t otisk(std::string_view s) { // FNV-1a
+  std::uint32_t h = 2166136261u;
+  for (char c : s)
+    h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  return h;
+}
+
+template <std::size_t Rows, class Klic> class Rejstrik {
+  static_assert(Rows < 0xffff);
+  static constexpr std::size_t kSlotu = std::bit_ceil(2 * Rows);
+
+public:
+  constexpr explicit Rejstrik(Klic klic) : klic_(klic) {
+    for (std::size_t i = 0; i < Rows; ++i) {
+      std::size_t at = otisk(klic_(i)) & (kSlotu - 1);
+      while (slot_[at] != 0 && klic_(slot_[at] - 1u) != klic_(i))
+        at = (at + 1) & (kSlotu - 1);
+      if (slot_[at] == 0)
+        slot_[at] = static_cast<std::uint16_t>(i + 1);
+    }
+  }
+  // The first row whose text is `s`, or -1.
+  constexpr int najdi(std::string_view s) const {
+    for (std::size_t at = otisk(s) & (kSlotu - 1); slot_[at] != 0; at = (at + 1) & (kSlotu - 1))
+      if (klic_(slot_[at] - 1u) == s)
+        return slot_[at] - 1;
+    return -1;
+  }
+
+private:
+  [[no_unique_address]] Klic klic_;
+  std::array<std::uint16_t, kSlotu> slot_{};
+};
+
+// The rejstrik of a list of texts: the position of a text in it.
+template <const auto &List> constexpr auto rejstrik() {
+  auto klic = [](std::size_t i) { return List[i]; };
+  return Rejstrik<List.size(), decltype(klic)>(klic);
+}
+
+namespace detail {
+inline constexpr auto kKodyChyb = [] {
+  auto klic = [](std::size_t i) { return Etab[i].typ; };
+  return Rejstrik<Etab.size() - 1, decltype(klic)>(klic);
+}();
+} // namespace detail
+
 // The catalogue row of a code, or nullptr; the end marker row never matches.
 inline const Chyba *najdi_chybu(std::string_view code) {
-  auto it =
-      std::lower_bound(EtabPoradi.begin(), EtabPoradi.end(), code,
-                       [](std::uint16_t row, std::string_view c) { return Etab[row].typ < c; });
-  return it != EtabPoradi.end() && Etab[*it].typ == code ? &Etab[*it] : nullptr;
+  int row = detail::kKodyChyb.najdi(code);
+  return row < 0 ? nullptr : &Etab[static_cast<std::size_t>(row)];
 }
 
 // The row of an element name in one of the tables Ptab, Ttab, Ntab (end marker excluded), or -1.

@@ -2,6 +2,7 @@
 // lookups, the country rows and the tariff positions. (The form of the code-list files is
 // checked by the build that turns them into tables.)
 #include <algorithm>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -48,6 +49,29 @@ TEST(RadekStatu, FirstEqualRowOrOnePastTheEnd) {
   EXPECT_EQ(rules::radek_statu("CZ"), 0);
   for (const char *absent : {"cz", "", "C", "CZE ", "ZZZZ", "\xFF"})
     EXPECT_EQ(rules::radek_statu(absent), past) << absent;
+}
+
+// The hashed lookups find every listed text at its first row and nothing else.
+TEST(Rejstrik, FindsEveryListedTextAndNoOther) {
+  constexpr auto kzam = tables::rejstrik<tables::TcisKzam>();
+  const auto &list = tables::TcisKzam;
+  char code[6] = {};
+  for (int v = 0; v < 100000; ++v) {
+    std::snprintf(code, sizeof code, "%05d", v);
+    int row = kzam.najdi(code);
+    auto it = std::lower_bound(list.begin(), list.end(), std::string_view(code));
+    ASSERT_EQ(row, it != list.end() && *it == code ? it - list.begin() : -1) << code;
+  }
+  for (const char *absent : {"", "1", "011010", "01101 ", " 01101"})
+    EXPECT_EQ(kzam.najdi(absent), -1) << absent;
+  for (std::size_t i = 0; i + 1 < tables::Etab.size(); ++i) {
+    std::string_view typ = tables::Etab[i].typ;
+    EXPECT_EQ(tables::najdi_chybu(typ), &tables::Etab[i]) << typ;
+    EXPECT_EQ(tables::najdi_chybu(std::string(typ) + "0"), nullptr) << typ;
+    EXPECT_EQ(tables::najdi_chybu(typ.substr(0, 4)), nullptr) << typ;
+  }
+  EXPECT_EQ(tables::najdi_chybu("KONEC"), nullptr); // the end marker row
+  EXPECT_EQ(tables::najdi_chybu(""), nullptr);
 }
 
 TEST(Tarif, PositionsOfTableClassAndGrade) {

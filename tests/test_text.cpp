@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "format.hpp"
 #include "reader.hpp"
 
 namespace {
@@ -130,6 +131,27 @@ TEST(FixedPoint, LeavesToPrintfWhatItCannotWrite) {
   EXPECT_EQ(std::string(report::Text::f("%10.2f ; %3.0f ;", 1e300, 2.5)).size(), 312u);
   EXPECT_EQ(std::string(report::Text::f("<= %10.0f %d", 2.5, 7)), "<=          2 7");
   EXPECT_EQ(std::string(report::Text(-9223372036854775807 - 1)), "-9223372036854775808");
+}
+
+// A column is quoted or escaped when it holds a byte of its format's set anywhere, at any
+// length (the long ones are looked at sixteen bytes at a time).
+TEST(ProtocolColumns, FindTheBytesToQuoteOrEscapeAnywhere) {
+  for (std::uint8_t bit : {std::uint8_t{1}, std::uint8_t{2}}) {
+    std::string_view set = bit == 1 ? "&<>\"" : ";\"\r\n";
+    for (std::size_t len = 1; len <= 50; ++len) {
+      std::string s(len, 'a');
+      s[0] = '\xE1'; // a letter of the code page is never special
+      EXPECT_FALSE(report::ma_zvlastni(s, bit)) << len;
+      for (std::size_t at = 0; at < len; ++at)
+        for (char c : set) {
+          std::string t = s;
+          t[at] = c;
+          ASSERT_TRUE(report::ma_zvlastni(t, bit)) << int(bit) << " " << len << " " << at;
+          // only the quote is in both sets
+          ASSERT_EQ(report::ma_zvlastni(t, static_cast<std::uint8_t>(3 - bit)), c == '"');
+        }
+    }
+  }
 }
 
 } // namespace
