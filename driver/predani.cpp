@@ -182,7 +182,7 @@ enum class Druh : std::uint8_t { kZbytek, kKopie, kObsluha, kPrubeh, kKonec, kP,
 constexpr std::uint8_t kDruh = 7;
 constexpr std::uint8_t kKopieRadek = 8;   // the element leaves a copy line
 constexpr std::uint8_t kChyba302 = 16;    // ES302
-constexpr std::uint8_t kKonecJmeno = 32;  // the end name is "/" and the name: not sent
+constexpr std::uint8_t kKonecJmeno = 32;  // the end name is "/" and the name: sent before it
 constexpr std::uint8_t kDlouhyObsah = 64; // the content's length takes two bytes
 
 template <class T> void zapis(char *&p, T v) {
@@ -192,6 +192,13 @@ template <class T> void zapis(char *&p, T v) {
 void kopiruj_text(char *&p, std::string_view s) {
   if (!s.empty()) // an empty view may have no data at all
     std::memcpy(p, s.data(), s.size());
+  p += s.size();
+}
+// A text with at least fifteen readable bytes after it, sixteen bytes at a time: the copy
+// may write up to fifteen bytes past its end, which the next item overwrites.
+void kopiruj_po16(char *&p, std::string_view s) {
+  for (std::size_t i = 0; i < s.size(); i += 16)
+    std::memcpy(p + i, s.data() + i, 16);
   p += s.size();
 }
 void zapis_text(char *&p, std::string_view s) { // at most 65535 bytes: a text of the reader
@@ -241,12 +248,16 @@ public:
                                         (e.obsah.size() > 255 ? kDlouhyObsah : 0));
     char *p = hlava(znacky);
     zapis(p, static_cast<std::uint8_t>(e.elem.size())); // 51 at most
-    kopiruj_text(p, e.elem);
+    if (jmeno)
+      zapis(p, '/'); // the end name: this "/" and the name after it
+    // An element taken whole lies in the read buffer with sixteen bytes to spare after it.
+    const bool cely = !e.cely.empty();
+    cely ? kopiruj_po16(p, e.elem) : kopiruj_text(p, e.elem);
     if (e.obsah.size() > 255)
       zapis(p, static_cast<std::uint16_t>(e.obsah.size()));
     else
       zapis(p, static_cast<std::uint8_t>(e.obsah.size()));
-    kopiruj_text(p, e.obsah);
+    cely ? kopiruj_po16(p, e.obsah) : kopiruj_text(p, e.obsah);
     if (!jmeno)
       zapis_text(p, e.konec);
     f_.hotovo(p);
@@ -348,7 +359,6 @@ namespace {
 void kontroluj(Dvojice &d, Primo &primo, std::uint64_t &kopie) {
   reader::State &r = reader::st();
   std::int64_t radka = 1;
-  report::Pole<52> jmeno; // the end name "/" and the name, when it was not sent
   for (;;) {
     std::string_view blok = d.fronta.vezmi();
     const char *p = blok.data();
@@ -382,18 +392,17 @@ void kontroluj(Dvojice &d, Primo &primo, std::uint64_t &kopie) {
       case Druh::kT:
       case Druh::kN: {
         const auto sekce = static_cast<Druh>(prvni & kDruh);
-        std::string_view elem = cti_text(p, cti<std::uint8_t>(p));
+        const std::size_t n = cti<std::uint8_t>(p);
+        const bool jmeno = (prvni & kKonecJmeno) != 0;
+        std::string_view elem = cti_text(p, n + jmeno);
+        std::string_view konec_tagu = elem;
+        if (jmeno)
+          elem.remove_prefix(1);
         std::string_view obsah =
             cti_text(p, (prvni & kDlouhyObsah) != 0 ? cti<std::uint16_t>(p)
                                                     : std::size_t{cti<std::uint8_t>(p)});
-        std::string_view konec_tagu;
-        if ((prvni & kKonecJmeno) != 0) {
-          jmeno.assign("/");
-          jmeno.append(elem);
-          konec_tagu = jmeno;
-        } else {
+        if (!jmeno)
           konec_tagu = cti_text(p);
-        }
         const bool radek = (prvni & kKopieRadek) != 0;
         if (radek && r.sw_vystup == 'A') // "<", ">", "<", ">" and the line feed
           kopie += elem.size() + obsah.size() + konec_tagu.size() + 5;

@@ -297,6 +297,7 @@ template <std::size_t N> int v_bajtech(const char *p, CelyPrvek &c) {
   const std::uint64_t lt = maska(v, '<'), gt = maska(v, '>'), lf = maska(v, '\n');
   const std::uint64_t zvl = maska(v, '\r') | maska(v, '\0') | lf; // never in a text here
   const std::uint64_t jmeno = zvl | gt | maska(v, ' ');           // ends a name
+  const std::uint64_t dvojtecka = maska(v, ':');
   const int z = prvni(lt, 0, kKonec);
   const int j = prvni(jmeno, z + 1, kKonec);    // ">" after the name
   const int o = prvni(zvl | lt, j + 1, kKonec); // "<" after the content
@@ -316,6 +317,9 @@ template <std::size_t N> int v_bajtech(const char *p, CelyPrvek &c) {
   c.konec = std::string_view(p + o + 1, u(o + 1, k));
   c.cely = std::string_view(p + z, u(z, k + 1));
   c.delka = u(0, k + 1);
+  // Only a name with a colon in it may hold "kuf:".
+  auto mezi = [&](int a, int b) { return (dvojtecka >> a) & ((std::uint64_t{1} << (b - a)) - 1); };
+  c.dvojtecka = mezi(z + 1, j) != 0 || mezi(o + 1, k) != 0;
   return 1;
 }
 
@@ -332,7 +336,7 @@ bool nahled_prvku(CelyPrvek &c) {
     n = v_bajtech<4>(s.okno.data(), c);
   if (n <= 0)
     return false;
-  if (prefix_na(c.elem) != 2 || prefix_na(c.konec) != 2)
+  if (c.dvojtecka && (prefix_na(c.elem) != 2 || prefix_na(c.konec) != 2))
     return false;
   // Whether the end name is "/" and the name (or begins so): sixteen bytes compared at once.
   if (c.elem.size() <= 16) {
