@@ -10,6 +10,21 @@
 namespace reader {
 
 int StrToDbl(double &out, std::string_view text, char typ) {
+  // Most values are whole numbers of a few digits: up to 19 of them fit in 64 bits.
+  if (!text.empty() && text.size() <= 19) {
+    std::uint64_t v = 0;
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+      const unsigned d = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+      if (d > 9)
+        break;
+      v = v * 10 + d;
+    }
+    if (i == text.size()) {
+      out = static_cast<double>(v);
+      return 0;
+    }
+  }
   const bool tecka_smi = typ == 'R'; // one decimal point allowed
   bool tecka = false, minus = false;
   bool cislice = false; // any digit at all

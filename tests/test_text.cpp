@@ -50,13 +50,28 @@ TEST(StrToDbl, ConvertsEdgesAsTheCLibraryDoes) {
       big + ".5", "-" + big, "-" + tiny, "." + tiny.substr(2), "1" + tiny.substr(2, 400), tiny};
   std::istringstream more("-0 - -0.0 -00 1. 0.1 -9.513282814504773 990997441.4579967 "
                           "9007199254740993 123456789012345678 18446744073709551615 "
-                          "18446744073709551616 -18446744073709551616 +12345678901234567");
+                          "18446744073709551616 -18446744073709551616 +12345678901234567 "
+                          "9999999999999999999 99999999999999999999 0000000000000000009");
   for (std::string t; more >> t;)
     texts.push_back(t);
   for (const std::string &t : texts) {
     double v = 1, want = std::strtod(t.c_str(), nullptr);
     ASSERT_EQ(reader::StrToDbl(v, t, 'R'), 0) << t;
     EXPECT_EQ(std::memcmp(&v, &want, sizeof v), 0) << t;
+  }
+}
+
+// Names are compared in words of eight and four bytes: a difference anywhere, at any length.
+TEST(Stejne, SeesADifferenceInAnyByteAtAnyLength) {
+  for (std::size_t n = 0; n <= 20; ++n) {
+    const std::string a(n, 'x');
+    EXPECT_TRUE(reader::stejne(a, std::string(n, 'x')));
+    EXPECT_FALSE(reader::stejne(a, a + "x"));
+    for (std::size_t at = 0; at < n; ++at) {
+      std::string b = a;
+      b[at] = 'y';
+      EXPECT_FALSE(reader::stejne(a, b)) << n << " " << at;
+    }
   }
 }
 
