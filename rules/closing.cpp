@@ -48,9 +48,12 @@ void serad() {
   st().poradi.resize(pocet);
   for (std::size_t r = 0; r < pocet; ++r)
     st().poradi[r] = r;
-  std::stable_sort(st().poradi.begin(), st().poradi.end(), [](std::size_t a, std::size_t b) {
+  auto pred = [](std::size_t a, std::size_t b) {
     return st().anec[a].anec_iAA0126.view() < st().anec[b].anec_iAA0126.view();
-  });
+  };
+  // Reports mostly list an employer's records in this order already.
+  if (!std::is_sorted(st().poradi.begin(), st().poradi.end(), pred))
+    std::stable_sort(st().poradi.begin(), st().poradi.end(), pred);
 }
 
 // The checks of one person's records, the first six at positions p to p + pocet: the same
