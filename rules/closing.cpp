@@ -23,7 +23,7 @@ bool tflag(int x) { return reader::st().T.chybny(x); }
 double tv(int x) { return reader::st().T.hodnota(x); }
 bool nflag(int x) { return reader::st().N.chybny(x); }
 
-Zaznam &na_pozici(std::size_t p) { return st().anec[st().poradi[p]]; }
+Zaznam &na_pozici(std::size_t p) { return *st().poradi[p]; }
 
 // Records of one person: both have an identification, and it is the same.
 bool stejny(const Zaznam &a, const Zaznam &b) {
@@ -47,9 +47,9 @@ void serad() {
   std::size_t pocet = static_cast<std::size_t>(st().maxAktiAnec + 1);
   st().poradi.resize(pocet);
   for (std::size_t r = 0; r < pocet; ++r)
-    st().poradi[r] = r;
-  auto pred = [](std::size_t a, std::size_t b) {
-    return st().anec[a].anec_iAA0126.view() < st().anec[b].anec_iAA0126.view();
+    st().poradi[r] = &st().anec[r];
+  auto pred = [](const Zaznam *a, const Zaznam *b) {
+    return a->anec_iAA0126.view() < b->anec_iAA0126.view();
   };
   // Reports mostly list an employer's records in this order already.
   if (!std::is_sorted(st().poradi.begin(), st().poradi.end(), pred))

@@ -46,6 +46,7 @@ int zpracuj_NECz() {
   reader::st().N.zacni();
   ++st().maxAktiAnec; // the store has no capacity limit: every record gets a row of its own
   radek_zaznamu();
+  st().zaznam = &st().anec[static_cast<std::size_t>(st().maxAktiAnec)];
   reader::st().sw_bylNEC = 'A';
   return 0;
 }
@@ -54,7 +55,7 @@ void zachyt_zamestnance(int row, std::string_view obsah, double x) {
   namespace n = tables::n;
   if (st().maxAktiAnec < 0) // only inside a record, which has its row
     return;
-  Zaznam &z = st().anec[static_cast<std::size_t>(st().maxAktiAnec)];
+  Zaznam &z = *st().zaznam;
   switch (row) {
   case n::AA0126:
     z.anec_iAA0126.assign(obsah);

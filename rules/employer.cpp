@@ -14,6 +14,7 @@ void uvolni() {
   st().poradi.clear();
   st().poradi.shrink_to_fit();
   st().maxAktiAnec = -1;
+  st().zaznam = nullptr;
 }
 
 namespace {
@@ -173,6 +174,7 @@ int zpracuj_TELz() {
   for (std::int64_t r = 0; r <= st().maxAktiAnec; ++r)
     st().anec[static_cast<std::size_t>(r)].zacni();
   st().maxAktiAnec = -1;
+  st().zaznam = nullptr;
   st().sumz_AA0144 = st().sumz_AA0137 = st().sumz_AA0136 = 0;
   st().atel_iAA0114 = st().atel_iAA0115 = st().atel_iAA0116 = 0;
   st().atel_iAA0118 = st().atel_iAA0119 = st().atel_iAA0123 = 0;

@@ -43,10 +43,11 @@ static_assert(sizeof(Zaznam) == 48);
 struct State {
   // employee record store: rows 0 to maxAktiAnec are the records of the current employer; the
   // rows keep their room from one employer to the next, so a record costs no allocation
-  std::deque<Zaznam> anec;         // grows in blocks: a row is never copied
-  std::vector<std::size_t> poradi; // order list of the closing checks: rows sorted by AA0126
-  std::int64_t maxAktiAnec = -1;   // row of the current record, -1 before the first
-  Pole<7> necsav_AA0013;           // occupation code of the latest record
+  std::deque<Zaznam> anec;       // grows in blocks: a row is never copied
+  std::vector<Zaznam *> poradi;  // order list of the closing checks: rows sorted by AA0126
+  std::int64_t maxAktiAnec = -1; // row of the current record, -1 before the first
+  Zaznam *zaznam = nullptr;      // that row, while maxAktiAnec is not -1
+  Pole<7> necsav_AA0013;         // occupation code of the latest record
   // employer totals and identity
   double atel_iAA0114 = 0, atel_iAA0115 = 0, atel_iAA0116 = 0; // accepted employer values
   double atel_iAA0118 = 0, atel_iAA0119 = 0, atel_iAA0123 = 0;
