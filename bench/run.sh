@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The benchmark: builds a release binary, makes valid reports of 10 MB, 100 MB and 1 GB, one
-# that yields about a million findings and 1000 small ones for list mode, and times the checker
-# side by side with general XML tools on the same files (median of several interleaved runs,
-# files in the page cache). Prints one Markdown table; bench/RESULTS.md holds its output for this machine.
+# The benchmark: builds the release program (profile-guided, tools/pgo-build), makes valid
+# reports of 10 MB, 100 MB and 1 GB, one that yields about a million findings and 1000 small
+# ones for list mode, and times the checker side by side with general XML tools on the same
+# files (median of several interleaved runs, files in the page cache). Prints one Markdown
+# table; bench/RESULTS.md holds its output for this machine.
 #   bench/run.sh [SIZE_MB...]     (default: 10 100 1000)
 # Needs python3, xmllint (libxml2-utils) and SAX2Count (libxerces-c-samples).
 set -euo pipefail
@@ -12,8 +13,7 @@ read -r -a sizes <<<"${sizes[*]}"
 runs=${RUNS:-7}
 data=${BENCH_DATA:-build/bench-data}
 
-cmake --preset release >/dev/null
-cmake --build --preset release -j2 >/dev/null
+tools/pgo-build >/dev/null # the release program, laid out by a profile of its own run
 bin=build/release/driver/ld952
 gen=build/release/bench/genkuf
 mkdir -p "$data"

@@ -8,8 +8,7 @@ cd "$(dirname "$0")/.."
 rounds=${1:-5}
 data=${BENCH_DATA:-build/bench-data}
 
-cmake --preset release >/dev/null
-nice cmake --build --preset release -j2 --target ld952 genkuf >/dev/null
+nice tools/pgo-build >/dev/null
 cmake --preset web >/dev/null
 nice cmake --build --preset web -j2 --target ld952_page >/dev/null
 mkdir -p "$data"
