@@ -1,5 +1,6 @@
 // Small formatted texts: integers, the fixed-point numbers of error rows without printf, and
 // the escaping and alignment of the texts that the protocol formats write.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdarg>
@@ -82,62 +83,49 @@ std::size_t pevna_carka(char *out, double v, int width, int prec) {
   return pad + len;
 }
 
-namespace {
-
-// True when every conversion of `fmt` is "%<width>.<prec>f" (or "%%"), the formats of the
-// values in error rows, which pevna_carka writes without printf.
-bool jen_pevna_carka(const char *fmt) {
-  for (const char *c = fmt; *c != '\0'; ++c) {
-    if (*c != '%')
-      continue;
-    if (*++c == '%')
-      continue;
-    while (*c >= '0' && *c <= '9')
-      ++c;
-    if (*c != '.')
-      return false;
-    for (++c; *c >= '0' && *c <= '9';)
-      ++c;
-    if (*c != 'f')
-      return false;
-  }
-  return true;
-}
-
-} // namespace
-
 Text Text::f(const char *fmt, ...) {
   Text t;
-  va_list ap;
+  constexpr std::size_t kMax = sizeof t.b_ - 1;
+  va_list ap, znovu;
   va_start(ap, fmt);
-  if (!jen_pevna_carka(fmt)) {
-    int n = std::vsnprintf(t.b_, sizeof t.b_, fmt, ap);
-    va_end(ap);
-    t.n_ = n < 0 ? 0 : std::min(static_cast<std::size_t>(n), sizeof t.b_ - 1);
-    return t;
-  }
+  va_copy(znovu, ap);
   std::size_t n = 0;
-  for (const char *c = fmt; *c != '\0' && n < sizeof t.b_ - 1; ++c) {
-    if (*c != '%' || *++c == '%') {
-      t.b_[n++] = *c;
+  const char *c = fmt;
+  for (; *c != '\0'; ++c) {
+    if (*c != '%' || c[1] == '%') {
+      c += *c == '%';
+      if (n < kMax)
+        t.b_[n++] = *c;
       continue;
     }
+    // "%<width>.<prec>f", the format of the values in error rows, is written here; a format
+    // with any other conversion is left to printf whole.
+    const char *k = c + 1;
     int width = 0, prec = 0;
-    for (; *c != '.'; ++c)
-      width = width * 10 + (*c - '0');
-    for (++c; *c != 'f'; ++c)
-      prec = prec * 10 + (*c - '0');
-    double v = va_arg(ap, double);
-    char piece[400]; // room for any double in "%f"
-    std::size_t k = pevna_carka(piece, v, width, prec);
-    if (k == 0) {
+    for (; *k >= '0' && *k <= '9'; ++k)
+      width = width * 10 + (*k - '0');
+    if (*k != '.')
+      break;
+    for (++k; *k >= '0' && *k <= '9'; ++k)
+      prec = prec * 10 + (*k - '0');
+    if (*k != 'f')
+      break;
+    c = k;
+    const double v = va_arg(ap, double);
+    std::size_t m = kMax - n >= 64 ? pevna_carka(t.b_ + n, v, width, prec) : 0;
+    if (m == 0) {
+      char piece[400]; // room for any double in "%f"
       int w = std::snprintf(piece, sizeof piece, "%*.*f", width, prec, v);
-      k = w < 0 ? 0 : std::min(static_cast<std::size_t>(w), sizeof piece - 1);
+      m = std::min({w < 0 ? 0 : static_cast<std::size_t>(w), sizeof piece - 1, kMax - n});
+      std::memcpy(t.b_ + n, piece, m);
     }
-    k = std::min(k, sizeof t.b_ - 1 - n);
-    std::memcpy(t.b_ + n, piece, k);
-    n += k;
+    n += m;
   }
+  if (*c != '\0') {
+    int w = std::vsnprintf(t.b_, sizeof t.b_, fmt, znovu);
+    n = w < 0 ? 0 : std::min(static_cast<std::size_t>(w), kMax);
+  }
+  va_end(znovu);
   va_end(ap);
   t.n_ = n;
   return t;
