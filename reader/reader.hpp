@@ -55,6 +55,15 @@ inline bool stejne(std::string_view a, std::string_view b) {
       return false;
   return true;
 }
+// The order of two texts by their bytes, as std::string_view's compare gives it (<0, 0, >0),
+// inline: the bounds of text values are a few bytes long and mostly differ in the first.
+inline int porovnej(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i])
+      return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
 // The text without its leading blanks (character 32 only).
 std::string_view jezltrim(std::string_view s);
 // 'A' when every character k of the start name equals character k + 1 of the end name.

@@ -27,7 +27,7 @@ Zaznam &na_pozici(std::size_t p) { return *st().poradi[p]; }
 
 // Records of one person: both have an identification, and it is the same.
 bool stejny(const Zaznam &a, const Zaznam &b) {
-  return a.ma_AA0126 && b.ma_AA0126 && a.anec_iAA0126.view() == b.anec_iAA0126.view();
+  return a.ma_AA0126 && b.ma_AA0126 && reader::stejne(a.anec_iAA0126, b.anec_iAA0126);
 }
 
 // The code of a country row; a code that is not listed shows three blanks.
@@ -49,7 +49,7 @@ void serad() {
   for (std::size_t r = 0; r < pocet; ++r)
     st().poradi[r] = &st().anec[r];
   auto pred = [](const Zaznam *a, const Zaznam *b) {
-    return a->anec_iAA0126.view() < b->anec_iAA0126.view();
+    return reader::porovnej(a->anec_iAA0126, b->anec_iAA0126) < 0;
   };
   // Reports mostly list an employer's records in this order already.
   if (!std::is_sorted(st().poradi.begin(), st().poradi.end(), pred))

@@ -75,12 +75,16 @@ template <std::size_t N>
 void rozsah(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
             std::string_view obsah, double x) {
   bool venku = false;
-  if (ma_cislo(p))
+  if (ma_cislo(p)) {
     venku = x < tables::TValDbl[static_cast<std::size_t>(p.val_from)] ||
             x > tables::TValDbl[static_cast<std::size_t>(p.val_to)];
-  else if (ma_text(p))
-    venku = obsah < tables::TValChar[static_cast<std::size_t>(p.val_from - tables::kPrvniText)] ||
-            obsah > tables::TValChar[static_cast<std::size_t>(p.val_to - tables::kPrvniText)];
+  } else if (ma_text(p)) {
+    auto mez = [](int i) {
+      return tables::TValChar[static_cast<std::size_t>(i - tables::kPrvniText)];
+    };
+    venku =
+        reader::porovnej(obsah, mez(p.val_from)) < 0 || reader::porovnej(obsah, mez(p.val_to)) > 0;
+  }
   if (venku) {
     zpracuj_chybu(s_cislo_radky(), p.err, elem, obsah, "?");
     s.Esw[row] = 'E';

@@ -75,6 +75,20 @@ TEST(Stejne, SeesADifferenceInAnyByteAtAnyLength) {
   }
 }
 
+// The order of texts by their bytes, as std::string_view gives it: prefixes, and bytes above
+// 127 (the letters of the code page, and the bound of ten 0xFD bytes).
+TEST(Porovnej, OrdersAsStringViewDoes) {
+  std::vector<std::string> texty = {""};
+  for (std::size_t i = 0; i < texty.size() && texty[i].size() < 3; ++i)
+    for (char c : {'0', 'z', '\xFD'})
+      texty.push_back(texty[i] + c);
+  auto znamenko = [](int v) { return (v > 0) - (v < 0); };
+  for (const std::string &a : texty)
+    for (const std::string &b : texty)
+      ASSERT_EQ(znamenko(reader::porovnej(a, b)), znamenko(std::string_view(a).compare(b)))
+          << a << " " << b;
+}
+
 TEST(PrvekZacKon, ComparesTheStartNameWithTheEndNameAfterItsFirstCharacter) {
   struct Row {
     const char *start, *end;
