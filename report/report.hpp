@@ -179,9 +179,9 @@ private:
 };
 
 // Writes v as printf's "%<width>.<prec>f" would (the exact binary value rounded half to even,
-// "-" for every negative value and for -0), at `out`, which has room for 64 bytes. Returns
-// the length, or 0 for what it leaves to printf: prec above 9, |v| of 2^63 or more, NaN and
-// infinities.
+// "-" for every negative value and for -0), at `out`, which has room for 64 bytes (all of them
+// may be written). Returns the length, or 0 for what it leaves to printf: prec above 9, |v| of
+// 2^63 or more, NaN and infinities.
 std::size_t pevna_carka(char *out, double v, int width, int prec);
 
 // The protocol formats, chosen from the protocol file's extension.

@@ -66,21 +66,22 @@ std::size_t pevna_carka(char *out, double v, int width, int prec) {
     if (rest > half || (rest == half && (q & 1) != 0))
       ++q;
   } // else below 2^83 / 2^120: rounds to 0
-  char digits[48];
-  char *d = q >> 64 == 0
-                ? cislice_s_teckou(digits + sizeof digits, static_cast<std::uint64_t>(q), prec)
-                : cislice_s_teckou(digits + sizeof digits, q, prec);
+  // The digits end at the middle of a row of blanks (28 digits at most, the point and the
+  // sign); the 64 bytes from the first one that goes out are copied whole, the padding with them.
+  char radek[128];
+  std::memset(radek, ' ', sizeof radek);
+  char *const konec = radek + 64;
+  char *d = q >> 64 == 0 ? cislice_s_teckou(konec, static_cast<std::uint64_t>(q), prec)
+                         : cislice_s_teckou(konec, q, prec);
   if ((bits >> 63) != 0)
     *--d = '-';
-  auto len = static_cast<std::size_t>(digits + sizeof digits - d);
-  std::size_t pad = width > 0 && static_cast<std::size_t>(width) > len
-                        ? static_cast<std::size_t>(width) - len
-                        : 0;
-  if (pad + len > 64)
+  const auto len = static_cast<std::size_t>(konec - d);
+  const std::size_t n =
+      width > 0 && static_cast<std::size_t>(width) > len ? static_cast<std::size_t>(width) : len;
+  if (n > 64)
     return 0;
-  std::memset(out, ' ', pad);
-  std::memcpy(out + pad, d, len);
-  return pad + len;
+  std::memcpy(out, konec - n, 64);
+  return n;
 }
 
 Text Text::f(const char *fmt, ...) {
