@@ -122,9 +122,12 @@ private:
 // system. `close` reports whether every byte reached the file.
 class FileSink final : public Sink {
 public:
-  // Takes over a stream already open for writing, unbuffered below the sink's own buffer.
+  // Takes over a stream already open for writing, unbuffered below the sink's own buffer of
+  // 256 kB: a protocol or an output copy may take hundreds of megabytes, and fewer writes
+  // of them cost the checking thread less.
   static std::unique_ptr<FileSink> adopt(std::FILE *f);
-  explicit FileSink(std::FILE *f, bool owned) : f_(f), owned_(owned) {}
+  explicit FileSink(std::FILE *f, bool owned, std::size_t capacity = std::size_t{1} << 16)
+      : Sink(capacity), f_(f), owned_(owned) {}
   ~FileSink() override;
   bool close() override;
   bool zkrat(std::uint64_t n) override;

@@ -32,7 +32,7 @@ void Sink::spill(std::string_view s) {
 
 std::unique_ptr<FileSink> FileSink::adopt(std::FILE *f) {
   std::setvbuf(f, nullptr, _IONBF, 0); // the sink buffers already
-  return std::make_unique<FileSink>(f, true);
+  return std::make_unique<FileSink>(f, true, std::size_t{1} << 18);
 }
 
 FileSink::~FileSink() {
