@@ -239,8 +239,9 @@ inline report::Text s_cislo_radky() { return report::Text(st().cislo_radky); }
 
 // A value element `<name>content</end>` that lies whole in the next 64 bytes of the read
 // buffer, with nothing in it that the reading by parts treats otherwise: a name of at most 50
-// characters closed by ">", neither name beginning with "kuf:" or a character and "kuf:", and
-// no line end, blank or NUL in a name or the content. Its texts are views into the buffer.
+// characters closed by ">", neither name beginning with "kuf:" or a character and "kuf:", no
+// blank in a name and no control character (a line end, a tab, a NUL) in a name or the
+// content. Its texts are views into the buffer.
 struct CelyPrvek {
   std::string_view elem, obsah, konec;
   std::string_view cely;  // its bytes from the "<" to the ">" of the end tag

@@ -279,6 +279,18 @@ template <std::size_t N> inline std::uint64_t maska(const __m128i (&v)[N], char 
   return m;
 }
 
+// The bytes of the 16 * N from `v` below 32 (line ends, NUL, tabs and the other controls),
+// one bit each.
+template <std::size_t N> inline std::uint64_t ridici(const __m128i (&v)[N]) {
+  const __m128i x = _mm_set1_epi8(31);
+  std::uint64_t m = 0;
+  for (std::size_t i = 0; i < N; ++i)
+    m |= std::uint64_t{static_cast<unsigned>(
+             _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v[i], x), v[i])))}
+         << (16 * i);
+  return m;
+}
+
 // The first set bit of `m` at or after bit `od`, or `konec` (64 at most).
 inline int prvni(std::uint64_t m, int od, int konec) {
   if (od >= konec)
@@ -295,8 +307,8 @@ template <std::size_t N> int v_bajtech(const char *p, CelyPrvek &c) {
   for (std::size_t i = 0; i < N; ++i)
     v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
   const std::uint64_t lt = maska(v, '<'), gt = maska(v, '>'), lf = maska(v, '\n');
-  const std::uint64_t zvl = maska(v, '\r') | maska(v, '\0') | lf; // never in a text here
-  const std::uint64_t jmeno = zvl | gt | maska(v, ' ');           // ends a name
+  const std::uint64_t zvl = ridici(v); // never in a text here: a line end, a NUL, a tab...
+  const std::uint64_t jmeno = zvl | gt | maska(v, ' '); // ends a name
   const std::uint64_t dvojtecka = maska(v, ':');
   const int z = prvni(lt, 0, kKonec);
   const int j = prvni(jmeno, z + 1, kKonec);    // ">" after the name

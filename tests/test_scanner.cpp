@@ -270,6 +270,10 @@ TEST(Scanner, TakesWholeElementsAndLeavesTheRest) {
       {"<a>x\ny</a>", false},
       {std::string("<a>x\0</a>", 9), false},
       {"<a>x\r</a>", false},
+      {"<a>x\ty</a>", false}, // a tab or another control character
+      {"<a\tb>x</a\tb>", false},
+      {"<a>x\x1Fy</a>", false},
+      {"\r\n\t<a>\xE1 \xFF</a>", true, 1}, // blanks and letters of the code page in a content
       {"<kuf:a>x</a>", false},
       {"<a>x</kuf:a>", false},
       {"<>x</a><b>y</b>", false}, // an empty name, and an empty end name, before another tag
