@@ -1,7 +1,6 @@
 // Small formatted texts: integers, the fixed-point numbers of error rows without printf, and
 // the escaping and alignment of the texts that the protocol formats write.
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdarg>
 
@@ -45,7 +44,8 @@ std::size_t pevna_carka(char *out, double v, int width, int prec) {
     return 0;
   // |v| = m * 2^e exactly, m the significand as an integer below 2^53; then |v| * 10^prec =
   // m * 10^prec * 2^e, rounded to an integer q, half to even.
-  const auto bits = std::bit_cast<std::uint64_t>(v);
+  std::uint64_t bits; // the double's bits (std::bit_cast is missing from the browser's library)
+  std::memcpy(&bits, &v, sizeof bits);
   const int exp = static_cast<int>((bits >> 52) & 0x7ff);
   std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
   int e = -1074; // subnormal: no hidden bit
