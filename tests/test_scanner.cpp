@@ -273,8 +273,10 @@ TEST(Scanner, TakesWholeElementsAndLeavesTheRest) {
       {"<a>x\ty</a>", false}, // a tab or another control character
       {"<a\tb>x</a\tb>", false},
       {"<a>x\x1Fy</a>", false},
+      {"<ABCDEFGHIJKLMNO>\nx</ABCDEFGHIJKLMNO>", false}, // a line feed first, past 16 bytes
       {"\r\n\t<a>\xE1 \xFF</a>", true, 1}, // blanks and letters of the code page in a content
       {"<kuf:a>x</a>", false},
+      {"<a:b>x</a:b>", true}, // a colon, but no "kuf:"
       {"<a>x</kuf:a>", false},
       {"<>x</a><b>y</b>", false}, // an empty name, and an empty end name, before another tag
       {"<a>x<>y</b>", false},
