@@ -242,8 +242,8 @@ public:
                                                     : e.sekce == 'T' ? Druh::kT
                                                                      : Druh::kN);
     znacky |= static_cast<std::uint8_t>((e.kopie ? kKopieRadek : 0) | (e.es302 ? kChyba302 : 0));
-    const bool jmeno = e.konec.size() == e.elem.size() + 1 && e.konec[0] == '/' &&
-                       reader::stejne(e.konec.substr(1), e.elem);
+    // The end name matches the name (no ES302): it is "/" and the name when just one longer.
+    const bool jmeno = !e.es302 && e.konec.size() == e.elem.size() + 1 && e.konec[0] == '/';
     znacky |= static_cast<std::uint8_t>((jmeno ? kKonecJmeno : 0) |
                                         (e.obsah.size() > 255 ? kDlouhyObsah : 0));
     char *p = hlava(znacky);

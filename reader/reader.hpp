@@ -248,7 +248,6 @@ struct CelyPrvek {
   std::size_t delka = 0;  // bytes up to and including the ">" of the end tag
   std::int64_t radky = 0; // line feeds before its "<"
   bool es302 = false;     // the end name is not "/" followed by the name (prvek_zac_kon)
-  bool dvojtecka = false; // a colon in the name or the end name
 };
 bool nahled_prvku(CelyPrvek &c);
 void prijmi_prvek(const CelyPrvek &c);

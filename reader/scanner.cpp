@@ -329,9 +329,11 @@ template <std::size_t N> int v_bajtech(const char *p, CelyPrvek &c) {
   c.konec = std::string_view(p + o + 1, u(o + 1, k));
   c.cely = std::string_view(p + z, u(z, k + 1));
   c.delka = u(0, k + 1);
-  // Only a name with a colon in it may hold "kuf:".
+  // Only a name with a colon in it may hold "kuf:", which the reading by parts removes.
   auto mezi = [&](int a, int b) { return (dvojtecka >> a) & ((std::uint64_t{1} << (b - a)) - 1); };
-  c.dvojtecka = mezi(z + 1, j) != 0 || mezi(o + 1, k) != 0;
+  const bool dvojtecky = mezi(z + 1, j) != 0 || mezi(o + 1, k) != 0;
+  if (dvojtecky && (prefix_na(c.elem) != 2 || prefix_na(c.konec) != 2))
+    return 0;
   return 1;
 }
 
@@ -347,8 +349,6 @@ bool nahled_prvku(CelyPrvek &c) {
   if (n < 0)
     n = v_bajtech<4>(s.okno.data(), c);
   if (n <= 0)
-    return false;
-  if (c.dvojtecka && (prefix_na(c.elem) != 2 || prefix_na(c.konec) != 2))
     return false;
   // Whether the end name is "/" and the name (or begins so): sixteen bytes compared at once.
   if (c.elem.size() <= 16) {
