@@ -14,23 +14,29 @@ using reader::s_cislo_radky;
 using report::zpracuj_chybu;
 using tables::Prvek;
 
-// Steps common to the three sections: the row (ES301 when unknown), its count and line, and
-// its order (ES305 naming the element whose turn it was). Returns the row, or -1.
+// The steps below find nothing on a valid report. What each does with a finding is kept out
+// of line, so that the check of an element saves no registers for it.
+
+// Counts the element of row `row` in its turn and notes its line.
+template <std::size_t N> void zapis(reader::Sekce<N> &s, int row) {
+  s.Esw[row] = ' ';
+  s.Lin[row] = reader::st().cislo_radky;
+  ++s.Pre[row];
+  ++s.porDat;
+}
+
+// An element that is not the next one of the table: ES301 when the table has no row of its
+// name; else its row, counted, with ES305 naming the element whose turn it was.
 template <const auto &Tab, std::size_t N>
-int najdi_a_zapis(reader::Sekce<N> &s, std::string_view elem, std::string_view obsah) {
-  std::size_t dalsi = static_cast<std::size_t>(s.porDat + 1);
-  int row = dalsi + 1 < Tab.size() && reader::stejne(Tab[dalsi].elem, elem)
-                ? static_cast<int>(dalsi)
-                : tables::najdi_prvek<Tab>(elem);
+[[gnu::cold, gnu::noinline]] int mimo_poradi(reader::Sekce<N> &s, std::string_view elem,
+                                             std::string_view obsah) {
+  const int row = tables::najdi_prvek<Tab>(elem);
   if (row < 0) {
     zpracuj_chybu(s_cislo_radky(), "ES301", elem, obsah,
                   report::Text(static_cast<std::int64_t>(obsah.size())));
     return -1;
   }
-  s.Esw[row] = ' ';
-  s.Lin[row] = reader::st().cislo_radky;
-  ++s.Pre[row];
-  ++s.porDat;
+  zapis(s, row);
   if (s.porDat != row) {
     // Past the end marker row the table has no row; its marker name stands for it.
     std::size_t at = static_cast<std::size_t>(s.porDat);
@@ -40,8 +46,39 @@ int najdi_a_zapis(reader::Sekce<N> &s, std::string_view elem, std::string_view o
   return row;
 }
 
+// Steps common to the three sections: the row (ES301 when unknown), its count and line, and
+// its order (ES305 naming the element whose turn it was). Returns the row, or -1.
+template <const auto &Tab, std::size_t N>
+int najdi_a_zapis(reader::Sekce<N> &s, std::string_view elem, std::string_view obsah) {
+  const auto dalsi = static_cast<std::size_t>(s.porDat + 1);
+  if (dalsi + 1 >= Tab.size() || !reader::stejne(Tab[dalsi].elem, elem))
+    return mimo_poradi<Tab>(s, elem, obsah);
+  zapis(s, static_cast<int>(dalsi));
+  return static_cast<int>(dalsi);
+}
+
 bool ma_text(const Prvek &p) { return p.val_from >= tables::kPrvniText; }
 bool ma_cislo(const Prvek &p) { return p.val_from != 0 && !ma_text(p); }
+
+// A value that fails its row: the row's code, then the mark E.
+template <std::size_t N>
+[[gnu::cold, gnu::noinline]] void chyba_hodnoty(reader::Sekce<N> &s, int row, const Prvek &p,
+                                                std::string_view elem, std::string_view obsah,
+                                                std::string_view cek) {
+  zpracuj_chybu(s_cislo_radky(), p.err, elem, obsah, cek);
+  s.Esw[row] = 'E';
+}
+
+// A length outside the row's bounds: the row's code with "délka ...", and the mark E.
+template <std::size_t N>
+[[gnu::cold, gnu::noinline]] void chyba_delky(reader::Sekce<N> &s, int row, const Prvek &p,
+                                              std::string_view elem, std::string_view obsah) {
+  static constexpr std::string_view kDelka = "délka"_cp; // views of _cp end in a NUL
+  chyba_hodnoty(s, row, p, elem, obsah,
+                p.lg_from == p.lg_to
+                    ? report::Text::f("%s %d", kDelka.data(), p.lg_to)
+                    : report::Text::f("%s %d - %d", kDelka.data(), p.lg_from, p.lg_to));
+}
 
 // Length within the row's bounds; else the row's code with "délka ...", and the mark E.
 template <std::size_t N>
@@ -50,12 +87,7 @@ bool delka_v_mezich(reader::Sekce<N> &s, int row, const Prvek &p, std::string_vi
   auto len = static_cast<long long>(obsah.size());
   if (len >= p.lg_from && len <= p.lg_to)
     return true;
-  static constexpr std::string_view kDelka = "délka"_cp; // views of _cp end in a NUL
-  report::Text cek = p.lg_from == p.lg_to
-                         ? report::Text::f("%s %d", kDelka.data(), p.lg_to)
-                         : report::Text::f("%s %d - %d", kDelka.data(), p.lg_from, p.lg_to);
-  zpracuj_chybu(s_cislo_radky(), p.err, elem, obsah, cek);
-  s.Esw[row] = 'E';
+  chyba_delky(s, row, p, elem, obsah);
   return false;
 }
 
@@ -65,8 +97,7 @@ bool prevod(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
             std::string_view obsah, double &x) {
   if (reader::StrToDbl(x, obsah, p.typ) == 0)
     return true;
-  s.Esw[row] = 'E';
-  zpracuj_chybu(s_cislo_radky(), p.err, elem, obsah, "?");
+  chyba_hodnoty(s, row, p, elem, obsah, "?");
   return false;
 }
 
@@ -85,10 +116,8 @@ void rozsah(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
     venku =
         reader::porovnej(obsah, mez(p.val_from)) < 0 || reader::porovnej(obsah, mez(p.val_to)) > 0;
   }
-  if (venku) {
-    zpracuj_chybu(s_cislo_radky(), p.err, elem, obsah, "?");
-    s.Esw[row] = 'E';
-  }
+  if (venku)
+    chyba_hodnoty(s, row, p, elem, obsah, "?");
 }
 
 } // namespace
