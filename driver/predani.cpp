@@ -30,9 +30,15 @@ void Primo::kopie(std::string_view text) {
 }
 
 void Primo::prvek(const reader::Prvek &p) {
-  reader::prvek_hotov(p, p.sekce == 'P'   ? rules::k_Pre
-                         : p.sekce == 'T' ? rules::k_Tel
-                                          : rules::k_Nec);
+  // One call per section, each with its check known where it is made.
+  switch (p.sekce) {
+  case 'P':
+    return reader::prvek_hotov(p, rules::k_Pre);
+  case 'T':
+    return reader::prvek_hotov(p, rules::k_Tel);
+  default:
+    return reader::prvek_hotov(p, rules::k_Nec);
+  }
 }
 
 namespace {

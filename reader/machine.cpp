@@ -56,9 +56,9 @@ bool sekcni_tag(const Tag (&tagy)[2]) {
 // name, rest of the start tag, content and end tag; then hands the element on. Elements of an
 // employee record that close themselves leave no copy line.
 int cti_prvky(const Tag (&tagy)[2], char sekce) {
+  CelyPrvek c; // set anew by each look into the read buffer that finds an element
   for (;;) {
     // Most elements lie whole in the read buffer and are taken from it at once.
-    CelyPrvek c;
     if (nahled_prvku(c) && c.elem[0] != '!' && c.elem.back() != '/' &&
         !stejne(c.elem, tagy[0].jmeno) && !stejne(c.elem, tagy[1].jmeno)) {
       prijmi_prvek(c);

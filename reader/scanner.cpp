@@ -372,7 +372,8 @@ void prijmi_prvek(const CelyPrvek &c) {
   s.cislo_radky += c.radky;
   s.je_OTVZAV = 'N';
   s.je_ZAVZAV = 'A';
-  s.buf_element.assign(c.konec);
+  // buf_element is left as it was: the next read by parts begins with the next name, which
+  // replaces it before it is looked at.
 }
 
 int preskoc_zbytek_komentare() {
