@@ -178,17 +178,4 @@ void kopie_prvku(const Prvek &p) {
   }
 }
 
-// The copy line of an element, its identification for the error rows, and the check of its
-// section.
-void prvek_hotov(const Prvek &p, KontrolaSekce kontrola) {
-  if (p.es302)
-    report::zpracuj_chybu(s_cislo_radky(), "ES302", p.elem, p.konec, "  ");
-  kopie_prvku(p);
-  if (p.sekce == 'T' && stejne(p.elem, "AA0017"))
-    report::st().telicokod.assign(p.obsah);
-  if (p.sekce == 'N' && stejne(p.elem, "AA0126"))
-    report::st().identnec.assign(p.obsah);
-  kontrola(p.elem, p.obsah);
-}
-
 } // namespace reader

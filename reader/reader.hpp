@@ -272,10 +272,20 @@ void zacni_koren();  // G: the submitter section begins
 void zpracuj_KUFk(); // J: the root end tag; ES303 ES304 of the submitter elements
 // The check of one section, given the element name and its value.
 using KontrolaSekce = int (*)(std::string_view elem, std::string_view obsah);
-// ES302, the copy line and the identifications of the error rows, then `kontrola`.
-void prvek_hotov(const Prvek &p, KontrolaSekce kontrola);
 // The copy line alone, when the element leaves one and the output copy is written here.
 void kopie_prvku(const Prvek &p);
+// ES302, the copy line and the identifications of the error rows, then `kontrola`. Inline:
+// the caller names its section's check, which is then called directly.
+[[gnu::always_inline]] inline void prvek_hotov(const Prvek &p, KontrolaSekce kontrola) {
+  if (p.es302)
+    report::zpracuj_chybu(s_cislo_radky(), "ES302", p.elem, p.konec, "  ");
+  kopie_prvku(p);
+  if (p.sekce == 'T' && stejne(p.elem, "AA0017"))
+    report::st().telicokod.assign(p.obsah);
+  if (p.sekce == 'N' && stejne(p.elem, "AA0126"))
+    report::st().identnec.assign(p.obsah);
+  kontrola(p.elem, p.obsah);
+}
 
 // The fixed root line of the output copy.
 inline constexpr std::string_view kKorenVystupu =
