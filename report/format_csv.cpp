@@ -13,11 +13,11 @@ void put_csv_column(Sink &out, std::string_view s) {
     return;
   }
   out.put('"');
-  for (char c : s) {
-    if (c == '"')
-      out.put('"');
-    out.put(c);
+  for (std::size_t q; (q = s.find('"')) != std::string_view::npos; s.remove_prefix(q + 1)) {
+    out.put(s.substr(0, q + 1));
+    out.put('"');
   }
+  out.put(s);
   out.put('"');
 }
 
