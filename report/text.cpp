@@ -1,6 +1,7 @@
 // Small formatted texts: integers, the fixed-point numbers of error rows without printf, and
 // the escaping and alignment of the texts that the protocol formats write.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdarg>
 
@@ -8,35 +9,58 @@
 
 namespace report {
 
+namespace {
+
+// The pairs of decimal digits "00" to "99".
+constexpr auto kDvojice = [] {
+  std::array<char, 200> t{};
+  for (int i = 0; i < 100; ++i) {
+    t[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    t[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return t;
+}();
+
+// The decimal digits of q at the end of the buffer that ends at `d`, with the point before
+// the last `prec` of them and at least one digit before the point; two digits at a time.
+// Returns the first byte.
+template <class U> char *cislice_s_teckou(char *d, U q, int prec) {
+  auto dvojice = [&](U r) {
+    d -= 2;
+    std::memcpy(d, &kDvojice[static_cast<std::size_t>(2 * r)], 2);
+  };
+  int k = prec;
+  if (k % 2 != 0) {
+    *--d = static_cast<char>('0' + static_cast<int>(q % 10));
+    q /= 10;
+    --k;
+  }
+  for (; k > 0; k -= 2) {
+    dvojice(q % 100);
+    q /= 100;
+  }
+  if (prec > 0)
+    *--d = '.';
+  for (; q >= 100; q /= 100)
+    dvojice(q % 100);
+  if (q >= 10)
+    dvojice(q);
+  else
+    *--d = static_cast<char>('0' + static_cast<int>(q));
+  return d;
+}
+
+} // namespace
+
 Text::Text(std::int64_t v) {
   char digits[24];
-  char *d = digits + sizeof digits;
   auto u = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-  do
-    *--d = static_cast<char>('0' + u % 10);
-  while ((u /= 10) != 0);
+  char *d = cislice_s_teckou(digits + sizeof digits, u, 0);
   if (v < 0)
     *--d = '-';
   n_ = static_cast<std::size_t>(digits + sizeof digits - d);
   std::memcpy(b_, d, n_);
 }
-
-namespace {
-
-// The decimal digits of q at the end of the buffer that ends at `d`, with the point before
-// the last `prec` of them and at least one digit before the point. Returns the first byte.
-template <class U> char *cislice_s_teckou(char *d, U q, int prec) {
-  int n = 0;
-  do {
-    *--d = static_cast<char>('0' + static_cast<int>(q % 10));
-    q /= 10;
-    if (++n == prec)
-      *--d = '.';
-  } while (q != 0 || n <= prec);
-  return d;
-}
-
-} // namespace
 
 std::size_t pevna_carka(char *out, double v, int width, int prec) {
   __extension__ typedef unsigned __int128 u128;
@@ -53,11 +77,15 @@ std::size_t pevna_carka(char *out, double v, int width, int prec) {
     m |= std::uint64_t{1} << 52;
     e = exp - 1075;
   }
-  std::uint64_t p10 = 1;
-  for (int i = 0; i < prec; ++i)
-    p10 *= 10;
-  u128 big = static_cast<u128>(m) * p10, q = 0;
-  if (e >= 0) {
+  constexpr std::uint64_t kMocniny[] = {1,      10,      100,      1000,      10000,
+                                        100000, 1000000, 10000000, 100000000, 1000000000};
+  const std::uint64_t p10 = kMocniny[prec];
+  u128 q = 0;
+  const double a = std::fabs(v);
+  if (const auto cela = static_cast<std::uint64_t>(a);
+      static_cast<double>(cela) == a && cela < std::uint64_t{1} << 34) {
+    q = cela * p10; // a whole number, nothing to round (most values of error rows); below 2^64
+  } else if (u128 big = static_cast<u128>(m) * p10; e >= 0) {
     q = big << e; // |v| < 2^63 and 10^prec < 2^30: below 2^93
   } else if (-e < 120) {
     int s = -e;
@@ -69,7 +97,12 @@ std::size_t pevna_carka(char *out, double v, int width, int prec) {
   // The digits end at the middle of a row of blanks (28 digits at most, the point and the
   // sign); the 64 bytes from the first one that goes out are copied whole, the padding with them.
   char radek[128];
+#if defined(__SSE2__)
+  for (std::size_t i = 0; i < sizeof radek; i += 16) // no call for a row of this size
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(radek + i), _mm_set1_epi8(' '));
+#else
   std::memset(radek, ' ', sizeof radek);
+#endif
   char *const konec = radek + 64;
   char *d = q >> 64 == 0 ? cislice_s_teckou(konec, static_cast<std::uint64_t>(q), prec)
                          : cislice_s_teckou(konec, q, prec);
