@@ -77,8 +77,8 @@ std::size_t pevna_carka(char *out, double v, int width, int prec) {
     m |= std::uint64_t{1} << 52;
     e = exp - 1075;
   }
-  constexpr std::uint64_t kMocniny[] = {1,      10,      100,      1000,      10000,
-                                        100000, 1000000, 10000000, 100000000, 1000000000};
+  static constexpr std::uint64_t kMocniny[] = {1,      10,      100,      1000,      10000,
+                                               100000, 1000000, 10000000, 100000000, 1000000000};
   const std::uint64_t p10 = kMocniny[prec];
   u128 q = 0;
   const double a = std::fabs(v);
