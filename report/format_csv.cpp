@@ -1,24 +1,32 @@
 // The CSV protocol: a line of column names, one line per finding with the columns separated
 // by ";" (quoted where a column holds ; " CR or LF), and the totals.
+#include <string>
+
 #include "format.hpp"
 
 namespace report {
 
 namespace {
 
-// A CSV column: inside double quotes, each quote doubled, when it holds ; " CR or LF.
-void put_csv_column(Sink &out, std::string_view s) {
+// A CSV column at `p`, with room for twice its length and two more bytes: inside double
+// quotes, each quote doubled, when it holds ; " CR or LF. Returns the end.
+char *csv_sloupec(char *p, std::string_view s) {
   if (!ma_zvlastni(s, 2)) {
-    out.put(s);
-    return;
+    if (!s.empty())
+      std::memcpy(p, s.data(), s.size());
+    return p + s.size();
   }
-  out.put('"');
+  *p++ = '"';
   for (std::size_t q; (q = s.find('"')) != std::string_view::npos; s.remove_prefix(q + 1)) {
-    out.put(s.substr(0, q + 1));
-    out.put('"');
+    std::memcpy(p, s.data(), q + 1);
+    p += q + 1;
+    *p++ = '"';
   }
-  out.put(s);
-  out.put('"');
+  if (!s.empty())
+    std::memcpy(p, s.data(), s.size());
+  p += s.size();
+  *p++ = '"';
+  return p;
 }
 
 void pis_hlavicku(Sink &out, const Hlavicka &) {
@@ -26,12 +34,26 @@ void pis_hlavicku(Sink &out, const Hlavicka &) {
 }
 
 void pis_radek(Sink &out, const Nalez &col) {
-  for (std::size_t i = 0; i < col.size(); ++i) {
-    if (i > 0)
-      out.put(';');
-    put_csv_column(out, col[i]);
+  // Laid out whole in the sink's buffer, with room for every column quoted.
+  std::size_t nejvic = col.size(); // the separators and the line feed
+  for (std::string_view c : col)
+    nejvic += 2 * c.size() + 2;
+  char *p = out.misto(nejvic);
+  if (p == nullptr) { // longer than the whole buffer: each column through a buffer of its own
+    for (std::size_t i = 0; i < col.size(); ++i) {
+      std::string sloupec(2 * col[i].size() + 2, '\0');
+      sloupec.resize(
+          static_cast<std::size_t>(csv_sloupec(sloupec.data(), col[i]) - sloupec.data()));
+      out.put(sloupec);
+      out.put(i + 1 < col.size() ? ';' : '\n');
+    }
+    return;
   }
-  out.put('\n');
+  for (std::size_t i = 0; i < col.size(); ++i) {
+    p = csv_sloupec(p, col[i]);
+    *p++ = i + 1 < col.size() ? ';' : '\n';
+  }
+  out.hotovo(p);
 }
 
 void pis_celkem(Sink &out, std::int64_t e, std::int64_t w) {

@@ -1,5 +1,7 @@
 // The text protocol: the run stamp and the input, a line of column names, one line per
 // finding with right-aligned columns, and the totals. Nothing in it is escaped.
+#include <algorithm>
+
 #include "cp1250.hpp"
 #include "format.hpp"
 
@@ -16,6 +18,23 @@ void pis_hlavicku(Sink &out, const Hlavicka &h) {
 void pis_radek(Sink &out, const Nalez &col) {
   static constexpr std::size_t width[8] = {9, 5, 9, 9, 7, 10, 10, 30};
   static constexpr std::string_view gap[8] = {"", "  ", " ", "  ", " ", "  ", "  ", "  "};
+  // Laid out whole in the sink's buffer: the gap, the blanks that align the column, the text.
+  std::size_t delka = 1; // the line feed
+  for (std::size_t i = 0; i < col.size(); ++i)
+    delka += gap[i].size() + std::max(col[i].size(), width[i]);
+  if (char *p = out.misto(delka)) {
+    for (std::size_t i = 0; i < col.size(); ++i) {
+      const std::size_t pad = col[i].size() < width[i] ? width[i] - col[i].size() : 0;
+      std::memcpy(p, gap[i].data(), gap[i].size());
+      std::memset(p + gap[i].size(), ' ', pad);
+      p += gap[i].size() + pad;
+      if (!col[i].empty())
+        std::memcpy(p, col[i].data(), col[i].size());
+      p += col[i].size();
+    }
+    *p++ = '\n';
+    return out.hotovo(p);
+  }
   for (std::size_t i = 0; i < col.size(); ++i) {
     out.put(gap[i]);
     put_right(out, col[i], width[i]);

@@ -97,6 +97,18 @@ public:
       flush();
     buf_[used_++] = c;
   }
+  // Room for `n` bytes in the buffer, flushed first when it has less: a writer lays out a
+  // whole line there, then `hotovo` with its end keeps it. nullptr for more than the buffer
+  // holds; nothing is kept without `hotovo`.
+  char *misto(std::size_t n) {
+    if (n > buf_.size() - used_) {
+      if (n > buf_.size())
+        return nullptr;
+      flush();
+    }
+    return buf_.data() + used_;
+  }
+  void hotovo(const char *konec) { used_ = static_cast<std::size_t>(konec - buf_.data()); }
   // Hands the buffered bytes on; false when this or any earlier write failed.
   bool flush();
   bool ok() const { return ok_; }

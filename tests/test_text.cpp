@@ -183,4 +183,43 @@ TEST(ProtocolColumns, FindTheBytesToQuoteOrEscapeAnywhere) {
   }
 }
 
+// Rows are laid out whole in the sink's buffer when it has room; through a sink of any size
+// they are the same bytes, quotes and alignment included.
+TEST(ProtocolRows, AreTheSameThroughASinkOfAnySize) {
+  class Sberna final : public report::Sink {
+  public:
+    explicit Sberna(std::size_t capacity) : Sink(capacity) {}
+    std::string out;
+
+  private:
+    bool emit(std::string_view bytes) override {
+      out.append(bytes);
+      return true;
+    }
+  };
+  const std::string dlouha(300, 'x'), strednik = dlouha + ";";
+  const std::vector<report::Nalez> rows = {
+      {"12", "EL015", "00002844", "5600000001", "AA0144", "    129653", "    129644", "popis"},
+      {"9", "WL009", "", "", "AA0132; AA0133;", "\"a\";\"\"", "\r\n", ""},
+      {"123456789012", "E", "x", "y", dlouha, dlouha, dlouha, strednik},
+  };
+  for (char format : {'C', 'T', 'H', 'X'}) {
+    auto pis = [&](std::size_t capacity) {
+      Sberna sink(capacity);
+      for (const report::Nalez &row : rows)
+        report::format(format).pis_radek(sink, row);
+      sink.flush();
+      return sink.out;
+    };
+    const std::string cele = pis(1 << 16);
+    for (std::size_t capacity : {1u, 7u, 64u, 1000u})
+      EXPECT_EQ(pis(capacity), cele) << format << " " << capacity;
+  }
+  Sberna csv(1 << 16);
+  report::format('C').pis_radek(csv, rows[1]);
+  csv.flush();
+  EXPECT_EQ(csv.out, R"(9;WL009;;;"AA0132; AA0133;";"""a"";""""";")"
+                     "\r\n\";\n");
+}
+
 } // namespace
