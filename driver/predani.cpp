@@ -105,7 +105,7 @@ namespace {
 class Fronta {
 public:
   static constexpr std::size_t kBlok = std::size_t{1} << 16;
-  static constexpr std::size_t kBloku = 4;
+  static constexpr std::size_t kBloku = 8;
   // The longest item: an element of a 50-character name, a 300-character content and a
   // 300-character end tag, with its head.
   static constexpr std::size_t kNejdelsi = 1024;
@@ -124,8 +124,11 @@ public:
   // Reader: waits for a free place in the ring and hands the block written so far over.
   void odesli() {
     {
+      // A full ring is waited on until half of it is free: the reader is woken once for
+      // several blocks, not for each.
       std::unique_lock lock(m_);
-      volno_.wait(lock, [&] { return odeslano_ - vraceno_ < kBloku || zruseno_; });
+      if (odeslano_ - vraceno_ == kBloku)
+        volno_.wait(lock, [&] { return odeslano_ - vraceno_ <= kBloku / 2 || zruseno_; });
       if (zruseno_)
         throw Zruseno{};
     }
@@ -145,7 +148,8 @@ public:
   void vrat() {
     std::lock_guard lock(m_);
     ++vraceno_;
-    volno_.notify_one();
+    if (odeslano_ - vraceno_ <= kBloku / 2)
+      volno_.notify_one();
   }
   void zrus() {
     std::lock_guard lock(m_);
