@@ -2,6 +2,7 @@
 // check object, so eight reports checked at once give, byte for byte, the protocols, output
 // copies, console texts and exit codes of the same checks run one after another. And a check
 // on two threads of its own that ends early stops both.
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -80,17 +81,57 @@ TEST(Threads, EightChecksAtOnceMatchSingleRuns) {
   fs::remove_all(dir);
 }
 
+// Several megabytes of a faulty employer repeated: more items than the queue between the two
+// threads of a check holds.
+std::string velka_zprava() {
+  const std::string chyby = read_file(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
+  const std::size_t od = chyby.find("<zamestnavatel>"), po = chyby.find("</zamestnavatel>");
+  if (od == std::string::npos || po == std::string::npos)
+    return {};
+  std::string document = chyby.substr(0, od);
+  for (int i = 0; i < 3000; ++i)
+    document += chyby.substr(od, po + 17 - od);
+  return document + "</KUF>\n";
+}
+
+// A checking thread held up (here by a slow listener at the first row) lets the reading
+// thread fill the queue; it then waits for room, and the protocol is the one-thread check's.
+TEST(Threads, AFullQueueIsWaitedOn) {
+  const std::string document = velka_zprava();
+  ASSERT_FALSE(document.empty());
+  fs::path dir = fs::temp_directory_path() / ("kuf-full-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::string protocols[2];
+  int rows[2] = {0, 0};
+  for (int vlakna : {1, 2}) {
+    driver::Options opt;
+    opt.document = document;
+    opt.vlakna = vlakna;
+    opt.stamp = test_stamp();
+    opt.listener_context = &rows[vlakna - 1];
+    opt.listener = [](const report::Nalez &, void *n) {
+      if ((*static_cast<int *>(n))++ == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
+    driver::Zadani zadani;
+    zadani.vstup = "kuf.xml";
+    zadani.chyby = (dir / ("p" + std::to_string(vlakna) + ".csv")).string();
+    report::StringSink console;
+    EXPECT_EQ(driver::run(zadani, console, opt), 0);
+    protocols[vlakna - 1] = read_file(zadani.chyby);
+  }
+  EXPECT_GT(rows[0], 3000);
+  EXPECT_EQ(rows[1], rows[0]);
+  EXPECT_TRUE(protocols[1] == protocols[0]);
+  fs::remove_all(dir);
+}
+
 // A check on two threads that its checking side ends early (here a listener, at the first
 // row) ends at once: the reading thread, waiting for room in the queue far ahead, gives up, and
 // the output copy it wrote ahead is cut back to what the check on one thread writes.
 TEST(Threads, EndedCheckStopsTheReadingThread) {
-  const std::string chyby = read_file(fs::path(KUF_SOURCE_DIR) / "examples/kuf-chyby.xml");
-  const std::size_t od = chyby.find("<zamestnavatel>"), po = chyby.find("</zamestnavatel>");
-  ASSERT_TRUE(od != std::string::npos && po != std::string::npos);
-  std::string document = chyby.substr(0, od);
-  for (int i = 0; i < 3000; ++i) // some megabytes of items: more than the queue holds
-    document += chyby.substr(od, po + 17 - od);
-  document += "</KUF>\n";
+  const std::string document = velka_zprava();
+  ASSERT_FALSE(document.empty());
   fs::path dir = fs::temp_directory_path() / ("kuf-ended-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   std::string copies[2];
