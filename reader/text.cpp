@@ -32,10 +32,12 @@ int StrToDbl(double &out, std::string_view text, char typ) {
   // double rounds once, as the C library's does. Most values are whole numbers of a few digits.
   std::uint64_t cele = 0;
   bool presne = true;
+  int desetinnych = 0; // digits after the point
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c >= '0' && c <= '9') {
       cislice = true;
+      desetinnych += tecka;
       presne = presne && !__builtin_mul_overflow(cele, 10u, &cele) &&
                !__builtin_add_overflow(cele, static_cast<unsigned>(c - '0'), &cele);
     } else if (c == '.' && tecka_smi && !tecka) {
@@ -55,6 +57,16 @@ int StrToDbl(double &out, std::string_view text, char typ) {
   }
   if (presne && !tecka) {
     out = minus ? -static_cast<double>(cele) : static_cast<double>(cele);
+    return 0;
+  }
+  // A short decimal (an amount such as 1234.56): its digits and the power of ten are both
+  // exact doubles, so their quotient is the exact value rounded once, the C library's result.
+  static constexpr double kMocniny[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (presne && cele <= std::uint64_t{1} << 53 && desetinnych <= 22) {
+    const double v = static_cast<double>(cele) / kMocniny[desetinnych];
+    out = minus ? -v : v;
     return 0;
   }
   if (auto v = jstrtod(text)) {

@@ -51,13 +51,35 @@ TEST(StrToDbl, ConvertsEdgesAsTheCLibraryDoes) {
   std::istringstream more("-0 - -0.0 -00 1. 0.1 -9.513282814504773 990997441.4579967 "
                           "9007199254740993 123456789012345678 18446744073709551615 "
                           "18446744073709551616 -18446744073709551616 +12345678901234567 "
-                          "9999999999999999999 99999999999999999999 0000000000000000009");
+                          "9999999999999999999 99999999999999999999 0000000000000000009 "
+                          // decimals about the edge of the quotient of two exact doubles:
+                          // 2^53 digits, 22 places
+                          "900719925474099.1 900719925474099.2 900719925474099.3 "
+                          "-90071992547409.93 0.0000000000000000000001 0.00000000000000000000001 "
+                          "1.0000000000000000000001 0.0000000000000000000009 0.3 -0.0 "
+                          "123456.789 0.1000000000000000055511151231257827 4.35 1.005");
   for (std::string t; more >> t;)
     texts.push_back(t);
   for (const std::string &t : texts) {
     double v = 1, want = std::strtod(t.c_str(), nullptr);
     ASSERT_EQ(reader::StrToDbl(v, t, 'R'), 0) << t;
     EXPECT_EQ(std::memcmp(&v, &want, sizeof v), 0) << t;
+  }
+}
+
+// Amounts as reports hold them, converted the C library's way to the last bit.
+TEST(StrToDbl, ConvertsShortDecimalsAsTheCLibraryDoes) {
+  std::mt19937_64 gen(2008);
+  for (int i = 0; i < 200000; ++i) {
+    const std::size_t places = gen() % 24;
+    std::string t = std::to_string(gen() >> (gen() % 64));
+    if (places >= t.size())
+      t = "0." + std::string(places - t.size(), '0') + t;
+    else if (places > 0)
+      t.insert(t.size() - places, ".");
+    double v = 1, want = std::strtod(t.c_str(), nullptr);
+    ASSERT_EQ(reader::StrToDbl(v, t, 'R'), 0) << t;
+    ASSERT_EQ(std::memcmp(&v, &want, sizeof v), 0) << t;
   }
 }
 
