@@ -1,8 +1,9 @@
 // Micro-benchmarks of the innermost paths: the scanner reading the tags and contents of
 // employee records, by parts and as whole elements from the read buffer, the generic check of
 // one record's elements (look-up, order, length, conversion, range, capture and code lists),
-// the number conversion alone, and the whole check of an employer's records on one thread and
-// on two. A change that slows any of them shows here.
+// the number conversion alone (all values of a record, and amounts with decimals), and the whole
+// check of an employer's records on one thread and on two. A change that slows any of them shows
+// here.
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <string>
@@ -133,6 +134,20 @@ void NumberConversion(benchmark::State &state) {
   state.SetItemsProcessed(state.iterations() * 58);
 }
 BENCHMARK(NumberConversion);
+
+// Amounts with decimals alone, the short ones of a report and a few past the short way.
+void DecimalConversion(benchmark::State &state) {
+  static const char *const kAmounts[] = {"96582.50", "3.5",      "1072.25", "0.125",
+                                         "90.5",     "13140.75", "4800.01", "123456789.123456789"};
+  for (auto _ : state)
+    for (const char *a : kAmounts) {
+      double x = 0;
+      benchmark::DoNotOptimize(reader::StrToDbl(x, a, 'R'));
+      benchmark::DoNotOptimize(x);
+    }
+  state.SetItemsProcessed(state.iterations() * 8);
+}
+BENCHMARK(DecimalConversion);
 
 } // namespace
 
