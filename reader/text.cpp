@@ -28,8 +28,7 @@ int StrToDbl(double &out, std::string_view text, char typ) {
   const bool tecka_smi = typ == 'R'; // one decimal point allowed
   bool tecka = false, minus = false;
   bool cislice = false; // any digit at all
-  // The digits as a whole number while it fits in 64 bits: exact, so that its conversion to a
-  // double rounds once, as the C library's does. Most values are whole numbers of a few digits.
+  // The digits as one whole number while it fits in 64 bits, the point left out.
   std::uint64_t cele = 0;
   bool presne = true;
   int desetinnych = 0; // digits after the point
@@ -55,12 +54,9 @@ int StrToDbl(double &out, std::string_view text, char typ) {
     out = 0;
     return 0;
   }
-  if (presne && !tecka) {
-    out = minus ? -static_cast<double>(cele) : static_cast<double>(cele);
-    return 0;
-  }
-  // A short decimal (an amount such as 1234.56): its digits and the power of ten are both
-  // exact doubles, so their quotient is the exact value rounded once, the C library's result.
+  // A number of a few digits, whole or with a few places (an amount such as 1234.56): its
+  // digits and the power of ten are both exact doubles, so their quotient is the exact value
+  // rounded once, the C library's result. Longer ones are left to the library.
   static constexpr double kMocniny[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
