@@ -25,6 +25,13 @@ struct Outcome {
   bool operator==(const Outcome &) const = default;
 };
 
+// A new folder of this test process for the files of a test.
+fs::path slozka(const std::string &jmeno) {
+  fs::path dir = fs::temp_directory_path() / ("kuf-" + jmeno + "-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  return dir;
+}
+
 // One check of `document` from memory into files of `dir` named by `n`, in the protocol
 // format of its extension, with a fixed run stamp.
 Outcome check(const std::string &document, const fs::path &dir, std::size_t n) {
@@ -59,7 +66,7 @@ TEST(Threads, EightChecksAtOnceMatchSingleRuns) {
   for (std::size_t i = 1; i <= 6; ++i)
     docs.push_back(chyby.substr(0, chyby.size() * i / 7));
 
-  fs::path dir = fs::temp_directory_path() / ("kuf-threads-" + std::to_string(::getpid()));
+  const fs::path dir = slozka("threads");
   fs::create_directories(dir / "single");
   std::vector<Outcome> single;
   for (std::size_t n = 0; n < docs.size(); ++n)
@@ -99,8 +106,7 @@ std::string velka_zprava() {
 TEST(Threads, AFullQueueIsWaitedOn) {
   const std::string document = velka_zprava();
   ASSERT_FALSE(document.empty());
-  fs::path dir = fs::temp_directory_path() / ("kuf-full-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const fs::path dir = slozka("full");
   std::string protocols[2];
   int rows[2] = {0, 0};
   for (int vlakna : {1, 2}) {
@@ -132,8 +138,7 @@ TEST(Threads, AFullQueueIsWaitedOn) {
 TEST(Threads, EndedCheckStopsTheReadingThread) {
   const std::string document = velka_zprava();
   ASSERT_FALSE(document.empty());
-  fs::path dir = fs::temp_directory_path() / ("kuf-ended-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const fs::path dir = slozka("ended");
   std::string copies[2];
   for (int vlakna : {1, 2}) {
     driver::Options opt;
