@@ -55,20 +55,43 @@ struct Listener {
   }
 };
 
-// Hands the reader's progress to the caller's callback.
+// Hands the reader's progress to the caller's callback; true when it asks to stop.
 struct Progress {
   ld952_progress_fn fn = nullptr;
   void *context = nullptr;
 
-  static void tell(void *self) {
+  static bool tell(void *self) {
     auto &p = *static_cast<Progress *>(self);
     const reader::Prubeh &r = reader::st().prubeh;
     ld952_progress now{r.precteno, r.velikost, r.zaznamu, reader::st().cislo_radky};
-    p.fn(&now, p.context);
+    return p.fn(&now, p.context) != 0;
   }
 };
 
-int check(const std::string_view *memory, const ld952_options *o, ld952_totals *totals) {
+// A file of the check written to the caller's callback.
+struct Writer {
+  ld952_write_fn fn;
+  void *context;
+
+  static bool write(std::string_view bytes, void *self) {
+    auto &w = *static_cast<Writer *>(self);
+    return w.fn(bytes.data(), bytes.size(), w.context) == 0;
+  }
+};
+
+// Where the report comes from: a file, memory or the caller's read callback.
+struct Source {
+  const std::string_view *memory = nullptr;
+  ld952_read_fn read = nullptr;
+  void *context = nullptr;
+
+  static std::ptrdiff_t fill(void *buffer, std::size_t size, void *self) {
+    auto &s = *static_cast<Source *>(self);
+    return s.read(buffer, size, s.context);
+  }
+};
+
+int check(Source &source, const ld952_options *o, ld952_totals *totals) {
   const ld952_options none{};
   if (o == nullptr)
     o = &none;
@@ -80,22 +103,39 @@ int check(const std::string_view *memory, const ld952_options *o, ld952_totals *
     zadani.chyby = o->protocol;
   if (o->output_copy != nullptr)
     zadani.vystup = o->output_copy;
+  else if (o->on_output_copy != nullptr)
+    zadani.vystup = "kufv.xml"; // names the copy in a message
   zadani.bez_varovani = o->suppress_warnings != 0;
 
   Listener listener;
   listener.fn = o->on_finding;
   listener.context = o->finding_context;
   driver::Options opt;
-  if (memory != nullptr)
-    opt.document = *memory;
+  if (source.memory != nullptr)
+    opt.document = *source.memory;
+  if (source.read != nullptr) {
+    opt.source = Source::fill;
+    opt.source_context = &source;
+  }
   opt.no_protocol = o->protocol == nullptr;
   opt.listener = Listener::row;
   opt.listener_context = &listener;
+  Writer protocol{o->on_protocol, o->protocol_context};
+  if (protocol.fn != nullptr) {
+    opt.protocol_writer = Writer::write;
+    opt.protocol_writer_context = &protocol;
+  }
+  Writer copy{o->on_output_copy, o->output_copy_context};
+  if (copy.fn != nullptr) {
+    opt.copy_writer = Writer::write;
+    opt.copy_writer_context = &copy;
+  }
   Progress progress{o->on_progress, o->progress_context};
   if (progress.fn != nullptr) {
     opt.progress = Progress::tell;
     opt.progress_context = &progress;
   }
+  opt.vlakna = o->threads == 1 || o->threads == 2 ? o->threads : 0;
   CallbackSink console(o->on_console, o->console_context);
   driver::Totals sum;
   int code = driver::run(zadani, console, opt, &sum);
@@ -130,7 +170,12 @@ auto to_console(const ld952_options *o) {
 } // namespace
 
 extern "C" int ld952_check_file(const ld952_options *options, ld952_totals *totals) {
-  return guarded([&] { return check(nullptr, options, totals); }, to_console(options));
+  return guarded(
+      [&] {
+        Source file;
+        return check(file, options, totals);
+      },
+      to_console(options));
 }
 
 extern "C" int ld952_check_buffer(const void *data, size_t size, const ld952_options *options,
@@ -139,10 +184,28 @@ extern "C" int ld952_check_buffer(const void *data, size_t size, const ld952_opt
       [&] {
         std::string_view memory(data != nullptr ? static_cast<const char *>(data) : "",
                                 data != nullptr ? size : 0);
-        return check(&memory, options, totals);
+        Source buffer{&memory};
+        return check(buffer, options, totals);
       },
       to_console(options));
 }
+
+extern "C" int ld952_check_stream(ld952_read_fn read, void *read_context,
+                                  const ld952_options *options, ld952_totals *totals) {
+  return guarded(
+      [&] {
+        if (read == nullptr) { // nothing to read from: an empty report
+          std::string_view nothing;
+          Source empty{&nothing};
+          return check(empty, options, totals);
+        }
+        Source stream{nullptr, read, read_context};
+        return check(stream, options, totals);
+      },
+      to_console(options));
+}
+
+extern "C" const char *ld952_version(void) { return LD952_VERSION; }
 
 extern "C" int ld952_main(int argc, const char *const *argv) {
   return guarded(

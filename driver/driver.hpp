@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "reader.hpp"
 #include "report.hpp"
 
 namespace driver {
@@ -20,20 +21,32 @@ struct Options {
   // The contents of the input argument (a report, or with "@" a list file) handed over in
   // memory instead of read from the file of that name, which then only names it.
   std::optional<std::string_view> document;
+  // The same contents read through a caller's source as the check goes (a list file whole).
+  reader::Zdroj source = nullptr;
+  void *source_context = nullptr;
   bool no_protocol = false;             // no protocol file; the rows reach only the listener
   report::Posluchac listener = nullptr; // told of every row written to the protocol
   void *listener_context = nullptr;
-  void (*progress)(void *context) = nullptr; // told after every piece of input read, and at the end
+  // The protocol and the output copy written to a caller's function instead of a file; the
+  // names of the run still choose the format and name them in messages.
+  report::CallbackSink::Zapis protocol_writer = nullptr;
+  void *protocol_writer_context = nullptr;
+  report::CallbackSink::Zapis copy_writer = nullptr;
+  void *copy_writer_context = nullptr;
+  // Told after every piece of input read, and at the end; true stops the run (kZastaveno).
+  bool (*progress)(void *context) = nullptr;
   void *progress_context = nullptr;
   // Threads of the check: 1, or 2 (one reads the input while the other checks and writes), or
   // 0 for two when the process may run on more than one processor. The bytes out are the same.
   int vlakna = 0;
 };
 
-// Ends a run with an exit code: 0 after the summary, 1 after the help text, 13 when fatal.
+// Ends a run with an exit code: 0 after the summary, 1 after the help text, 13 when fatal,
+// kZastaveno when the caller's progress function asked to stop.
 struct Stop {
   int code;
 };
+inline constexpr int kZastaveno = 2;
 
 // The findings of a run by weight, suppressed warnings included, and the rows per code.
 struct Totals {

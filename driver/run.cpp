@@ -22,8 +22,14 @@ std::vector<std::string> vstupy(bool &velky) {
   if (!st().seznam)
     return {st().s_vstup};
   std::vector<std::string> jmena = {st().s_vstsez};
-  st().linsoub = st().opt.document ? Seznam::z_pameti(*st().opt.document, velky)
-                                   : Seznam::otevri(st().s_vstsez, velky);
+  if (st().opt.document) {
+    st().linsoub = Seznam::z_pameti(*st().opt.document, velky);
+  } else if (st().opt.source != nullptr) {
+    reader::Input zdroj(st().opt.source, st().opt.source_context, std::size_t{1} << 16);
+    st().linsoub = Seznam::precti(zdroj, velky);
+  } else {
+    st().linsoub = Seznam::otevri(st().s_vstsez, velky);
+  }
   if (st().linsoub) {
     auto words = st().linsoub->nahled();
     for (std::size_t i = 0; i < words.size() && (i == 0 || words[i] != "..."); ++i)
@@ -42,13 +48,16 @@ std::vector<std::string> vstupy(bool &velky) {
 // after every comparison are the files emptied and written. An output copy that cannot be
 // created is reported after the protocol is open, into the protocol as well.
 void otevri_vystupy() {
+  const Options &opt = st().opt;
+  const bool do_souboru = !opt.no_protocol && opt.protocol_writer == nullptr;
+  const bool kopie_do_souboru = st().s_vystup != "..." && opt.copy_writer == nullptr;
   std::unique_ptr<Vystup> protokol, kopie;
-  if (!st().opt.no_protocol) {
+  if (do_souboru) {
     protokol = Vystup::otevri(st().s_chyby);
     if (!protokol)
       nelze_otevrit(st().s_chyby, false);
   }
-  if (st().s_vystup != "...")
+  if (kopie_do_souboru)
     kopie = Vystup::otevri(st().s_vystup);
   auto zahod = [&] {
     for (auto *v : {&kopie, &protokol})
@@ -77,15 +86,23 @@ void otevri_vystupy() {
   porovnej(protokol, st().s_chyby);
   porovnej(kopie, st().s_vystup);
 
-  if (st().opt.no_protocol) {
+  if (opt.protocol_writer != nullptr) {
+    report::st().errsoub =
+        std::make_unique<report::CallbackSink>(opt.protocol_writer, opt.protocol_writer_context);
+  } else if (opt.no_protocol) {
     report::st().errsoub = std::make_unique<report::DiscardSink>();
   } else {
     std::FILE *f = protokol->predej();
     if (f == nullptr)
       odmitni(st().s_chyby);
     report::st().errsoub = report::FileSink::adopt(f);
+    st().zapsane.push_back(st().s_chyby);
   }
-  if (st().s_vystup != "...") {
+  if (opt.copy_writer != nullptr) {
+    reader::st().outsoub =
+        std::make_unique<report::CallbackSink>(opt.copy_writer, opt.copy_writer_context);
+    reader::st().sw_vystup = 'A';
+  } else if (kopie_do_souboru) {
     std::FILE *f = kopie ? kopie->predej() : nullptr;
     if (f == nullptr) {
       zahod();
@@ -93,6 +110,7 @@ void otevri_vystupy() {
     }
     reader::st().outsoub = report::FileSink::adopt(f);
     reader::st().sw_vystup = 'A';
+    st().zapsane.push_back(st().s_vystup);
   }
 }
 
@@ -111,6 +129,9 @@ void otevri_soubory() {
   }
   if (st().opt.document && st().sw_muf == 'N')
     reader::st().insoub = std::make_unique<reader::Input>(*st().opt.document, st().opt.read_buffer);
+  else if (st().opt.source != nullptr && st().sw_muf == 'N')
+    reader::st().insoub = std::make_unique<reader::Input>(st().opt.source, st().opt.source_context,
+                                                          st().opt.read_buffer);
   else
     reader::st().insoub = reader::Input::open(st().s_vstup, st().opt.read_buffer);
   if (!reader::st().insoub)
@@ -141,8 +162,14 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
   report::st().konzole = &console;
   report::st().posluchac = options.listener;
   report::st().posluchac_kontext = options.listener_context;
-  reader::st().hlaseni = options.progress;
-  reader::st().hlaseni_kontext = options.progress_context;
+  if (options.progress != nullptr) {
+    reader::st().hlaseni = [](void *opt) {
+      const Options &o = *static_cast<const Options *>(opt);
+      if (o.progress(o.progress_context))
+        throw Stop{kZastaveno};
+    };
+    reader::st().hlaseni_kontext = &st().opt;
+  }
   int code = 0;
   bool ve_smycce = false; // progress lines may stand on the console
   try {
@@ -156,13 +183,19 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
       Primo primo;
       reader::st().predani = &primo;
       ve_smycce = true;
-      if (!dve_vlakna(options.vlakna) || !dve_vlakna_kontrola(primo)) {
+      // A copy that cannot be cut back is written by a check on one thread: the reading thread
+      // of two could not take back what it wrote ahead of a check that ends early.
+      const auto &kopie = reader::st().outsoub;
+      const bool dve = dve_vlakna(options.vlakna) && (kopie == nullptr || kopie->lze_zkratit());
+      if (!dve || !dve_vlakna_kontrola(primo)) {
         cti_dokument();
         if (!st().ukonceno)
           zpracuj_KONp();
       }
-      if (options.progress != nullptr) // the last word on the progress: all input is read
-        options.progress(options.progress_context);
+      // The last word on the progress: all input is read. The check has ended, so a stop
+      // asked for now changes nothing.
+      if (options.progress != nullptr)
+        static_cast<void>(options.progress(options.progress_context));
     } catch (const reader::ChybaCteni &) {
       // An input that fails while it is read ends the run like one that cannot be opened.
       nelze_otevrit(st().s_vstup, true, true);
@@ -176,8 +209,13 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
   if (totals != nullptr)
     *totals = {report::st().sumchybE, report::st().sumchybW, report::st().EtabNum};
   // Whatever is still open is closed here: after a fatal condition the protocol and the
-  // output copy keep what was written before it.
+  // output copy keep what was written before it; a run that the caller stopped leaves none
+  // of its files behind half-written.
+  std::vector<std::string> zapsane = std::move(st().zapsane);
   kontrola.reset();
+  if (code == kZastaveno)
+    for (const std::string &jmeno : zapsane)
+      std::remove(jmeno.c_str());
   console.flush();
   return code;
 }

@@ -36,6 +36,7 @@ struct State {
   std::size_t max_jmeno = kMaxParametr; // longest listed name; the library has no limit
   std::unique_ptr<Seznam> linsoub;      // list file
   bool ukonceno = false;                // the run summary has been written
+  std::vector<std::string> zapsane;     // the files this run has emptied and writes
   Options opt;
 };
 inline State &st() { return *detail::aktivni; }

@@ -1,30 +1,32 @@
 // The list file of list mode: input names separated by white space, each ending at its first
-// NUL byte; read whole, from a file or from memory, at most Seznam::kMaxSeznam bytes.
+// NUL byte; read whole, from a file, a caller's source or memory, at most Seznam::kMaxSeznam
+// bytes.
 #include "seznam.hpp"
 
 #include <cctype>
-#include <cstdio>
 
 #include "reader.hpp"
 
 namespace driver {
 
 std::unique_ptr<Seznam> Seznam::otevri(const std::string &path, bool &velky) {
-  std::FILE *f = reader::otevri_pro_cteni(path);
-  if (f == nullptr)
-    return nullptr;
+  auto in = reader::Input::open(path, std::size_t{1} << 16);
+  return in ? precti(*in, velky) : nullptr;
+}
+
+std::unique_ptr<Seznam> Seznam::precti(reader::Input &in, bool &velky) {
   std::string text;
-  bool good = true;
-  char chunk[1 << 16];
-  for (std::size_t n; good && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) {
-    velky = text.size() + n > kMaxSeznam; // an endless or huge list is refused, not read
-    good = !velky;
-    if (good)
-      text.append(chunk, n);
+  try {
+    for (std::string_view kus; !(kus = in.fill()).empty();) {
+      velky = text.size() + kus.size() > kMaxSeznam; // an endless or huge list is refused
+      if (velky)
+        return nullptr;
+      text.append(kus);
+    }
+  } catch (const reader::ChybaCteni &) {
+    return nullptr;
   }
-  good = good && !std::ferror(f);
-  std::fclose(f);
-  return good ? std::make_unique<Seznam>(std::move(text)) : nullptr;
+  return std::make_unique<Seznam>(std::move(text));
 }
 
 std::unique_ptr<Seznam> Seznam::z_pameti(std::string_view text, bool &velky) {

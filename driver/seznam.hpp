@@ -6,6 +6,10 @@
 #include <string_view>
 #include <vector>
 
+namespace reader {
+class Input;
+}
+
 namespace driver {
 
 // The list file of list mode: input names separated by white space. It is read whole when it
@@ -17,6 +21,8 @@ public:
   // The list file's text, or nothing when it cannot be read or is too large (`velky`).
   static std::unique_ptr<Seznam> otevri(const std::string &path, bool &velky);
   static std::unique_ptr<Seznam> z_pameti(std::string_view text, bool &velky);
+  // The list read from `in` to its end; nothing when it cannot be read or is too large.
+  static std::unique_ptr<Seznam> precti(reader::Input &in, bool &velky);
   explicit Seznam(std::string text) : text_(std::move(text)) {}
   // The next word, or false at the end of the list. A word ends at its first NUL byte.
   bool dalsi(std::string &word);

@@ -1,7 +1,7 @@
 /* ld952: the checker of KUF salary statistics reports as a library, for programs that check
- * a report (from a file or from memory) before they hand it in. A check writes the same
- * protocol, output copy and console text as the command-line program with the same
- * arguments, and tells a callback of every row of the protocol.
+ * a report (from a file, from memory or from a stream read in pieces) before they hand it in.
+ * A check writes the same protocol, output copy and console text as the command-line program
+ * with the same arguments, and tells a callback of every row of the protocol.
  *
  * All texts are Windows-1250. Every call is a check of its own, with all its state in an
  * object of that call: calls may run at the same time on different threads (with different
@@ -15,6 +15,14 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* What a check returns: the exit codes of the command line, and one of the library's own. */
+enum ld952_result {
+  LD952_OK = 0,      /* the check ran to its end, whatever it found (see the totals) */
+  LD952_HELP = 1,    /* the command line asked for the help text (ld952_main only) */
+  LD952_STOPPED = 2, /* on_progress asked to stop: see ld952_options.on_progress */
+  LD952_FAILED = 13  /* the check could not run or could not end; the console text says why */
+};
 
 /* A text: `data` points to `size` bytes followed by a NUL byte; a text of the report ends at
  * its first NUL byte, so none is inside. Valid only during the callback. */
@@ -50,7 +58,16 @@ struct ld952_progress {
 
 typedef void (*ld952_finding_fn)(const struct ld952_finding *finding, void *context);
 typedef void (*ld952_output_fn)(const char *bytes, size_t size, void *context);
-typedef void (*ld952_progress_fn)(const struct ld952_progress *progress, void *context);
+/* Returns 0 to go on; any other value stops the check (LD952_STOPPED). */
+typedef int (*ld952_progress_fn)(const struct ld952_progress *progress, void *context);
+/* Receives the next bytes of a file that the check writes. Returns 0 when they were taken;
+ * any other value means they could not be (the check then ends as on a full disk: the rest of
+ * the report is checked, and the check returns LD952_FAILED naming that file). */
+typedef int (*ld952_write_fn)(const char *bytes, size_t size, void *context);
+/* Reads the next bytes of the report into `buffer`, at most `size` of them (fewer are fine).
+ * Returns how many it read, 0 at the end of the report, or a negative number when the report
+ * cannot be read on (the check then ends as for a file that cannot be read: LD952_FAILED). */
+typedef ptrdiff_t (*ld952_read_fn)(void *buffer, size_t size, void *context);
 
 /* What the command line gives (ld952 input protocol output_copy -w), as fields: every name is
  * used as it is, of any length, and nothing in it is read as a switch or a list mark (a
@@ -66,9 +83,23 @@ struct ld952_options {
   void *finding_context;
   ld952_output_fn on_console; /* receives the console text; NULL: it is dropped */
   void *console_context;
-  ld952_progress_fn on_progress; /* told after every piece of a report read and at the end of
-                                    a check that ran to its end; may be NULL */
+  ld952_progress_fn on_progress; /* told after every piece of a report read (64 kB) and at the
+                                    end of a check that ran to its end; may be NULL. A non-zero
+                                    return stops the check at once: it returns LD952_STOPPED,
+                                    its files are closed and the protocol and output copy
+                                    files it was writing are removed (a callback of on_protocol
+                                    or on_output_copy has what it received so far) */
   void *progress_context;
+  /* Added in 0.92; fields a caller leaves zero keep the behaviour of 0.91. */
+  ld952_write_fn on_protocol; /* non-NULL: the protocol goes to this callback and no file is
+                                 written; `protocol` (NULL: "kufe.htm") then only names its
+                                 format by its extension */
+  void *protocol_context;
+  ld952_write_fn on_output_copy; /* non-NULL: the output copy goes to this callback (no file
+                                    is written, `output_copy` is not read) */
+  void *output_copy_context;
+  int threads; /* 0: two threads where the process may use two processors, else one; 1: the
+                  check runs on the calling thread alone; 2: two. The bytes out are the same */
 };
 
 struct ld952_totals {
@@ -90,9 +121,19 @@ int ld952_check_file(const struct ld952_options *options, struct ld952_totals *t
 int ld952_check_buffer(const void *data, size_t size, const struct ld952_options *options,
                        struct ld952_totals *totals);
 
+/* The same, with the report (or with `list` the list file, read whole: at most 16 MiB) read
+ * through `read` in pieces as the check goes: the check holds no more of it than a check of a
+ * file does (64 kB at a time), whatever its size. options->input names the report in the
+ * protocol and the messages only. The progress's bytes_total is 0: the size is not known. */
+int ld952_check_stream(ld952_read_fn read, void *read_context, const struct ld952_options *options,
+                       struct ld952_totals *totals);
+
 /* The command-line program: arguments as main receives them, console on standard output.
  * Returns the exit code (1 after the help text). */
 int ld952_main(int argc, const char *const *argv);
+
+/* The library's version, "MAJOR.MINOR" (the program's tag LD952_v0.91 is the format's). */
+const char *ld952_version(void);
 
 #ifdef __cplusplus
 }

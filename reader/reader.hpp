@@ -3,6 +3,7 @@
 // the output copy and hands every value element to the check of its section.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -82,14 +83,22 @@ std::FILE *otevri_pro_cteni(const std::string &path, std::uint64_t *size = nullp
 // A read that failed (not the end of the file): the run cannot go on with that input.
 struct ChybaCteni {};
 
-// An input document, read from a file through a buffer of a chosen size, or handed over whole
-// in memory (which the caller keeps alive) and given out in pieces of that size.
+// A source of input that the caller reads for the check: at most `size` bytes into `buffer`;
+// the count read, 0 at the end, below 0 when it cannot be read on.
+using Zdroj = std::ptrdiff_t (*)(void *buffer, std::size_t size, void *context);
+
+// An input document, read from a file or from a caller's source through a buffer of a chosen
+// size, or handed over whole in memory (which the caller keeps alive) and given out in pieces
+// of that size.
 class Input {
 public:
   static std::unique_ptr<Input> open(const std::string &path, std::size_t buffer_size);
   Input(std::FILE *f, std::size_t buffer_size) : f_(f), buf_(buffer_size ? buffer_size : 1) {}
   Input(std::string_view memory, std::size_t piece_size)
       : memory_(memory), piece_(piece_size ? piece_size : 1), size_(memory.size()) {}
+  // A source of unknown size: size() is 0.
+  Input(Zdroj zdroj, void *kontext, std::size_t buffer_size)
+      : buf_(buffer_size ? buffer_size : 1), zdroj_(zdroj), kontext_(kontext) {}
   Input(const Input &) = delete;
   Input &operator=(const Input &) = delete;
   ~Input();
@@ -106,6 +115,9 @@ private:
   std::size_t piece_ = 0;
   std::uint64_t size_ = 0; // size of the file when it was opened, or of the memory
   bool started_ = false;   // fill has been called
+  Zdroj zdroj_ = nullptr;  // the caller's source, read until it gives 0
+  void *kontext_ = nullptr;
+  bool dosel_ = false; // the source has given its end: it is not asked again
 };
 
 // ---- Element state of the three sections ---------------------------------------------------

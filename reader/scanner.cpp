@@ -44,6 +44,16 @@ Input::~Input() {
 }
 
 std::string_view Input::fill() {
+  if (zdroj_ != nullptr) {
+    started_ = true;
+    if (dosel_)
+      return {};
+    const std::ptrdiff_t n = zdroj_(buf_.data(), buf_.size(), kontext_);
+    if (n < 0 || static_cast<std::size_t>(n) > buf_.size())
+      throw ChybaCteni{};
+    dosel_ = n == 0;
+    return {buf_.data(), static_cast<std::size_t>(n)};
+  }
   if (f_ == nullptr) {
     std::string_view piece = memory_.substr(0, piece_);
     memory_.remove_prefix(piece.size());

@@ -119,6 +119,8 @@ public:
     static_cast<void>(n);
     return false;
   }
+  // Whether zkrat can keep a first part of what was written (a file, not a pipe).
+  virtual bool lze_zkratit() const { return false; }
 
 protected:
   virtual bool emit(std::string_view bytes) = 0;
@@ -143,11 +145,25 @@ public:
   ~FileSink() override;
   bool close() override;
   bool zkrat(std::uint64_t n) override;
+  bool lze_zkratit() const override;
 
 private:
   bool emit(std::string_view bytes) override;
   std::FILE *f_;
   bool owned_;
+};
+
+// Hands the bytes to a caller's function, which says whether it took them.
+class CallbackSink final : public Sink {
+public:
+  using Zapis = bool (*)(std::string_view bytes, void *context);
+  CallbackSink(Zapis fn, void *context) : fn_(fn), context_(context) {}
+  ~CallbackSink() override = default;
+
+private:
+  bool emit(std::string_view bytes) override { return fn_(bytes, context_); }
+  Zapis fn_;
+  void *context_;
 };
 
 // Collects everything in memory; the tests read the console and the files through it.

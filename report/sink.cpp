@@ -2,6 +2,7 @@
 // its first failure, and the file behind it.
 #include "report.hpp"
 
+#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -55,6 +56,11 @@ bool FileSink::zkrat(std::uint64_t n) {
 #else
   return ftruncate(fileno(f_), static_cast<off_t>(n)) == 0;
 #endif
+}
+
+bool FileSink::lze_zkratit() const {
+  struct stat info {};
+  return f_ != nullptr && fstat(fileno(f_), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool FileSink::close() {

@@ -33,9 +33,10 @@ void nalez(const ld952_finding *f, void *) {
   web_nalez(texts, sizes);
 }
 
-void prubeh(const ld952_progress *p, void *) {
+int prubeh(const ld952_progress *p, void *) {
   web_prubeh(static_cast<double>(p->bytes_read), static_cast<double>(p->bytes_total),
              static_cast<double>(p->records), static_cast<double>(p->line));
+  return 0;
 }
 
 void konzole(const char *bytes, std::size_t size, void *) { web_konzole(bytes, size); }

@@ -78,7 +78,7 @@ struct seen {
   int calls, backwards;
 };
 
-static void track(const struct ld952_progress *p, void *context) {
+static int track(const struct ld952_progress *p, void *context) {
   struct seen *s = context;
   if (s->calls > 0 && (p->bytes_read < s->last.bytes_read || p->records < s->last.records ||
                        p->line < s->last.line || p->bytes_total < s->last.bytes_total))
@@ -87,6 +87,7 @@ static void track(const struct ld952_progress *p, void *context) {
     ++s->backwards;
   s->last = *p;
   ++s->calls;
+  return 0;
 }
 
 static size_t count(const struct text *t, const char *word) {
@@ -167,6 +168,110 @@ static void list_mode(const char *folder, const struct text *report, const struc
   struct text got = rows_of(list, 1);
   EXPECT(got.size > rows->size);
   free(got.data);
+}
+
+/* A report read through a callback in pieces of random sizes, at most `piece` bytes each;
+ * `fail_at` > 0: the read fails once that many bytes have been given. */
+struct stream {
+  const struct text *report;
+  size_t at, piece, fail_at;
+};
+
+static ptrdiff_t read_piece(void *buffer, size_t size, void *context) {
+  struct stream *s = context;
+  if (s->fail_at > 0 && s->at >= s->fail_at)
+    return -1;
+  size_t n = 1 + (size_t)rand() % s->piece;
+  if (n > size)
+    n = size;
+  if (n > s->report->size - s->at)
+    n = s->report->size - s->at;
+  memcpy(buffer, s->report->data + s->at, n);
+  s->at += n;
+  return (ptrdiff_t)n;
+}
+
+static int to_text_ok(const char *bytes, size_t size, void *context) {
+  append(context, bytes, size);
+  return 0;
+}
+
+/* Stops the check at the third report of progress. */
+static int stop_third(const struct ld952_progress *p, void *context) {
+  (void)p;
+  return ++*(int *)context == 3;
+}
+
+static int exists(const char *path) {
+  struct stat info;
+  return stat(path, &info) == 0;
+}
+
+/* A report read in pieces from a stream gives the rows and the protocol of the file on one
+ * thread and on two, the protocol and the output copy written to callbacks as to files; a
+ * stream that fails ends the check as a file that cannot be read; and a check stopped
+ * half-way returns LD952_STOPPED, having received only some rows, and leaves no file behind. */
+static void streams_and_stops(const char *folder, const struct text *report,
+                              const struct text *rows, const struct text *protocol) {
+  char copy_path[4096];
+  snprintf(copy_path, sizeof copy_path, "%s/stream-copy.xml", folder);
+  struct ld952_options f = {.input = "r.xml", .output_copy = copy_path};
+  EXPECT(ld952_check_buffer(report->data, report->size, &f, NULL) == 0);
+  struct text file_copy = read_file(copy_path);
+  for (int threads = 1; threads <= 2; ++threads) {
+    struct stream s = {report, 0, 5000, 0};
+    struct text got = {0}, csv = {0}, copy = {0};
+    append(&got, "", 0);
+    struct ld952_options o = {.input = "r.xml",
+                              .protocol = "p.csv",
+                              .on_finding = as_csv,
+                              .finding_context = &got,
+                              .on_protocol = to_text_ok,
+                              .protocol_context = &csv,
+                              .on_output_copy = to_text_ok,
+                              .output_copy_context = &copy,
+                              .threads = threads};
+    EXPECT(ld952_check_stream(read_piece, &s, &o, NULL) == LD952_OK);
+    EXPECT(got.size == rows->size && memcmp(got.data, rows->data, got.size) == 0);
+    EXPECT(csv.size == protocol->size && memcmp(csv.data, protocol->data, csv.size) == 0);
+    EXPECT(copy.size == file_copy.size && memcmp(copy.data, file_copy.data, copy.size) == 0);
+    EXPECT(!exists("p.csv"));
+    free(got.data), free(csv.data), free(copy.data);
+  }
+
+  struct stream broken = {report, 0, 5000, report->size / 2};
+  struct text said = {0};
+  struct ld952_options b = {.input = "broken.xml", .on_console = to_text, .console_context = &said};
+  EXPECT(ld952_check_stream(read_piece, &broken, &b, NULL) == LD952_FAILED);
+  EXPECT(said.data != NULL &&
+         strstr(said.data, " Nelze otevrit soubor  broken.xml\n Program ukoncen\n") != NULL);
+  free(said.data);
+
+  char protocol_path[4096];
+  snprintf(protocol_path, sizeof protocol_path, "%s/stopped.htm", folder);
+  for (int threads = 1; threads <= 2; ++threads) {
+    struct stream s = {report, 0, 500, 0};
+    struct text got = {0};
+    int calls = 0;
+    struct ld952_totals t = {-1, -1, -1};
+    struct ld952_options o = {.input = "r.xml",
+                              .protocol = protocol_path,
+                              .output_copy = copy_path,
+                              .on_finding = as_csv,
+                              .finding_context = &got,
+                              .on_progress = stop_third,
+                              .progress_context = &calls,
+                              .threads = threads};
+    EXPECT(ld952_check_stream(read_piece, &s, &o, &t) == LD952_STOPPED);
+    EXPECT(calls == 3 && (threads == 2 || s.at < report->size)); /* two may read ahead */
+    EXPECT(got.size < rows->size && t.rows >= 0);
+    EXPECT(!exists(protocol_path) && !exists(copy_path));
+    free(got.data);
+  }
+  free(file_copy.data);
+
+  const char *version = ld952_version();
+  EXPECT(version != NULL && strcmp(version, LD952_EXPECTED_VERSION) == 0);
 }
 
 #ifndef NO_MEMORY_LIMIT
@@ -332,6 +437,8 @@ int main(int argc, char **argv) {
   EXPECT(seen.last.bytes_read == 2 * report.size && seen.last.bytes_total == 2 * report.size);
   EXPECT(seen.last.records == (long long)(2 * count(&report, "</zamestnanec>")));
   EXPECT(seen.last.line >= (long long)(2 * count(&report, "\n")));
+
+  streams_and_stops(argv[2], &report, &rows, &expected);
 
   struct text *all[] = {&rows, &console, &expected, &written, &errors_only, &report, &rows2, &said};
   for (size_t i = 0; i < sizeof all / sizeof all[0]; ++i)
