@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "run_state.hpp"
+#include "driver.hpp"
+#include "reader.hpp"
+#include "rules.hpp"
 
 namespace {
 
@@ -45,13 +47,12 @@ std::string records(int n) {
 void Scanner(benchmark::State &state) {
   std::string doc = records(200);
   for (auto _ : state) {
-    driver::Kontrola k;
-    driver::Aktivni aktivni(k);
+    reader::State r;
     std::FILE *f = fmemopen(doc.data(), doc.size(), "rb");
-    reader::st().insoub = std::make_unique<reader::Input>(f, 1 << 16);
+    r.insoub = std::make_unique<reader::Input>(f, 1 << 16);
     report::Pole<300> buf;
-    while (reader::dej_element(buf) == 0) {
-      if (reader::dej_zbytek_elementu(buf, 'A') < 0 || reader::dej_obsah(buf) < 0)
+    while (reader::dej_element(r, buf) == 0) {
+      if (reader::dej_zbytek_elementu(r, buf, 'A') < 0 || reader::dej_obsah(r, buf) < 0)
         break;
       benchmark::DoNotOptimize(buf.size());
     }
@@ -62,18 +63,18 @@ BENCHMARK(Scanner);
 
 // The generic check and the record capture of one record's 58 elements.
 void ElementDispatch(benchmark::State &state) {
-  auto k = std::make_unique<driver::Kontrola>();
-  driver::Aktivni aktivni(*k);
+  report::State protokol;
   report::StringSink console;
-  report::st().konzole = &console;
-  rules::zpracuj_TELz();
+  protokol.konzole = &console;
+  auto s = std::make_unique<rules::State>(protokol);
+  rules::oddil(*s, 1, 'S');
   int n = 0;
   for (auto _ : state) {
-    rules::zpracuj_NECz();
+    rules::oddil(*s, 1, 'M');
     for (const auto &e : kRecord)
-      rules::k_Nec(e[0], e[1]);
+      rules::k_Nec(*s, e[0], e[1]);
     if (++n % 1000 == 0) // keep the store small: a new employer now and then
-      rules::zpracuj_TELz();
+      rules::oddil(*s, 1, 'S');
   }
   state.SetItemsProcessed(state.iterations() * 58);
 }
@@ -84,16 +85,15 @@ BENCHMARK(ElementDispatch);
 void WholeElements(benchmark::State &state) {
   std::string doc = records(200);
   for (auto _ : state) {
-    driver::Kontrola k;
-    driver::Aktivni aktivni(k);
-    reader::st().insoub = std::make_unique<reader::Input>(doc, 1 << 16);
+    reader::State r;
+    r.insoub = std::make_unique<reader::Input>(doc, 1 << 16);
     report::Pole<300> buf;
     reader::CelyPrvek c;
     for (;;) {
-      if (reader::nahled_prvku(c)) {
-        reader::prijmi_prvek(c);
+      if (reader::nahled_prvku(r, c)) {
+        reader::prijmi_prvek(r, c);
         benchmark::DoNotOptimize(c.obsah.size());
-      } else if (reader::dej_element(buf) < 0) {
+      } else if (reader::dej_element(r, buf) < 0) {
         break;
       }
     }

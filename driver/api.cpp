@@ -60,10 +60,9 @@ struct Progress {
   ld952_progress_fn fn = nullptr;
   void *context = nullptr;
 
-  static bool tell(void *self) {
+  static bool tell(const driver::Postup &r, void *self) {
     auto &p = *static_cast<Progress *>(self);
-    const reader::Prubeh &r = reader::st().prubeh;
-    ld952_progress now{r.precteno, r.velikost, r.zaznamu, reader::st().cislo_radky};
+    ld952_progress now{r.precteno, r.velikost, r.zaznamu, r.radka};
     return p.fn(&now, p.context) != 0;
   }
 };

@@ -25,19 +25,20 @@ constexpr std::string_view kNapoveda[] = {
     "             -h tato napoveda\n",
 };
 
-[[noreturn]] void pis_napovedu() {
+[[noreturn]] void pis_napovedu(report::State &r) {
   for (std::string_view line : kNapoveda)
-    report::st().konzole->put(line);
+    r.konzole->put(line);
   throw Stop{1};
 }
 
 } // namespace
 
-void fatal(std::string_view head, const std::string &name, bool do_protokolu, bool smazat) {
+void fatal(report::State &r, std::string_view head, const std::string &name, bool do_protokolu,
+           bool smazat) {
   if (smazat)
-    report::st().konzole->put(kSmazat);
-  report::Sink *protokol = do_protokolu ? report::st().errsoub.get() : nullptr;
-  for (report::Sink *out : {report::st().konzole, protokol}) {
+    r.konzole->put(kSmazat);
+  report::Sink *protokol = do_protokolu ? r.errsoub.get() : nullptr;
+  for (report::Sink *out : {r.konzole, protokol}) {
     if (out == nullptr)
       continue;
     out->put(head);
@@ -47,30 +48,34 @@ void fatal(std::string_view head, const std::string &name, bool do_protokolu, bo
   throw Stop{13};
 }
 
-void nelze_otevrit(const std::string &name, bool do_protokolu, bool smazat) {
-  fatal(" Nelze otevrit soubor  ", name, do_protokolu, smazat);
+void nelze_otevrit(report::State &r, const std::string &name, bool do_protokolu, bool smazat) {
+  fatal(r, " Nelze otevrit soubor  ", name, do_protokolu, smazat);
 }
 
-void nedostatek_pameti(bool smazat) { fatal(" Nedostatek pameti", "", true, smazat); }
-
-void dlouhy_parametr(const std::string &name, bool do_protokolu, bool smazat) {
-  fatal(" Délka parametru vetsi nez 60  "_cp, name, do_protokolu, smazat);
+void nedostatek_pameti(report::State &r, bool smazat) {
+  fatal(r, " Nedostatek pameti", "", true, smazat);
 }
 
-void zpracuj_argumenty(int argc, const char *const *argv) {
+void dlouhy_parametr(report::State &r, const std::string &name, bool do_protokolu, bool smazat) {
+  fatal(r, " Délka parametru vetsi nez 60  "_cp, name, do_protokolu, smazat);
+}
+
+void zpracuj_argumenty(Kontrola &k, int argc, const char *const *argv) {
+  report::State &r = k.overeni.report;
+  State &d = k.overeni.driver;
   int pozice = 0;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg.size() > kMaxParametr)
-      dlouhy_parametr(arg, false, false);
+      dlouhy_parametr(r, arg, false, false);
     if (arg.empty() || arg[0] != '-') {
       ++pozice;
       if (pozice == 1)
-        st().s_vstup = arg;
+        k.cteni.vstupy.s_vstup = arg;
       else if (pozice == 2)
-        st().s_chyby = arg;
+        d.s_chyby = arg;
       else if (pozice == 3)
-        st().s_vystup = arg;
+        d.s_vystup = arg;
       continue;
     }
     if (arg.size() > 1 && arg[1] == 'W')
@@ -78,11 +83,11 @@ void zpracuj_argumenty(int argc, const char *const *argv) {
     else if (arg.size() > 1 && arg[1] == 'H')
       arg[1] = 'h';
     if (arg == "-w")
-      report::st().sw_nepisW = 'A';
+      r.sw_nepisW = 'A';
     else if (arg == "-h")
-      pis_napovedu();
+      pis_napovedu(r);
     else
-      fatal(" Chybny parametr ", arg, false, false);
+      fatal(r, " Chybny parametr ", arg, false, false);
   }
 }
 

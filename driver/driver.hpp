@@ -14,6 +14,14 @@
 
 namespace driver {
 
+// How far a run has come, as its caller is told.
+struct Postup {
+  std::uint64_t precteno = 0; // bytes read from the inputs of the run
+  std::uint64_t velikost = 0; // sizes of the inputs begun so far
+  std::int64_t zaznamu = 0;   // employee records ended
+  std::int64_t radka = 1;     // the line reached
+};
+
 // What a caller can set besides the command line.
 struct Options {
   std::size_t read_buffer = std::size_t{1} << 16; // bytes per read of an input document
@@ -34,7 +42,7 @@ struct Options {
   report::CallbackSink::Zapis copy_writer = nullptr;
   void *copy_writer_context = nullptr;
   // Told after every piece of input read, and at the end; true stops the run (kZastaveno).
-  bool (*progress)(void *context) = nullptr;
+  bool (*progress)(const Postup &p, void *context) = nullptr;
   void *progress_context = nullptr;
   // Threads of the check: 1, or 2 (one reads the input while the other checks and writes), or
   // 0 for two when the process may run on more than one processor. The bytes out are the same.

@@ -1,73 +1,87 @@
-// The end of input: in list mode the next listed document continues the stream; otherwise
-// the run summary reports what only the end can show (ES306, ES308), writes the per-code
-// summary, the totals and the trailer, closes the files and prints the totals.
+// The end of input: in list mode the next listed document continues the stream; otherwise the
+// reading has ended, and the run summary reports what only the end can show (ES306, ES308),
+// writes the per-code summary, the totals and the trailer, closes the files and prints the
+// totals. And the progress as the caller is told it.
 #include "run_state.hpp"
 
 namespace driver {
 
-Dalsi dalsi_vstup() {
-  if (st().sw_muf == 'N')
+Dalsi dalsi_vstup(Vstupy &v, reader::State &r) {
+  if (v.sw_muf == 'N')
     return Dalsi::kKonec;
-  reader::st().insoub.reset();
-  st().s_vstup = "...";
+  r.insoub.reset();
+  v.s_vstup = "...";
   std::string word;
-  if (st().linsoub->dalsi(word))
-    st().s_vstup = word;
-  if (st().s_vstup == "...") {
-    st().linsoub.reset();
+  if (v.linsoub->dalsi(word))
+    v.s_vstup = word;
+  if (v.s_vstup == "...") {
+    v.linsoub.reset();
     return Dalsi::kKonec;
   }
-  if (st().s_vstup.size() > st().max_jmeno)
+  if (v.s_vstup.size() > v.max_jmeno)
     return Dalsi::kDlouhy;
-  reader::st().insoub = reader::Input::open(st().s_vstup, st().opt.read_buffer);
-  return reader::st().insoub ? Dalsi::kOtevren : Dalsi::kNeotevren;
+  r.insoub = reader::Input::open(v.s_vstup, v.read_buffer);
+  return r.insoub ? Dalsi::kOtevren : Dalsi::kNeotevren;
 }
 
-void bez_dalsiho(Dalsi proc) {
-  if (proc == Dalsi::kDlouhy)
-    dlouhy_parametr(st().s_vstup, true, true);
-  if (proc == Dalsi::kNeotevren)
-    nelze_otevrit(st().s_vstup, true, true);
-  zpracuj_KONp();
-}
-
-bool konec_vstupu() {
-  if (st().ukonceno) // the summary is written; nothing more is read
+bool konec_vstupu(void *vstupy, reader::State &r) {
+  Vstupy &v = *static_cast<Vstupy *>(vstupy);
+  if (v.skoncil) // nothing more is read
     return false;
-  Dalsi proc = dalsi_vstup();
-  if (proc == Dalsi::kOtevren)
+  v.konec = dalsi_vstup(v, r);
+  if (v.konec == Dalsi::kOtevren)
     return true;
-  bez_dalsiho(proc);
+  v.skoncil = true;
   return false;
 }
 
-void zpracuj_KONp() {
-  reader::st().rezim_zprac = 'K';
-  st().ukonceno = true;
-  auto radka = reader::s_cislo_radky();
-  if (reader::st().sw_prvniKUF == 'A')
-    report::zpracuj_chybu(radka, "ES306", "   ", "   ", "   ");
-  if (reader::st().sw_bylTEL == 'N')
-    report::zpracuj_chybu(radka, "ES308", "   ", "   ", "   ");
-  report::pis_zaver();
-  std::int64_t e = report::st().sumchybE, w = report::st().sumchybW;
-  reader::st().insoub.reset();
+KonecCteni cti(Cteni &c) {
+  KonecCteni konec;
+  try {
+    reader::cti_dokument(c.reader);
+    konec.proc = c.vstupy.konec;
+  } catch (const reader::ChybaCteni &) {
+    konec.proc = Dalsi::kNecitelny; // a read that failed ends the run like a missing file
+  }
+  konec.jmeno = c.vstupy.s_vstup;
+  konec.radka = c.reader.cislo_radky;
+  konec.prubeh = c.reader.prubeh;
+  c.reader.insoub.reset();
+  konec.kopie = std::move(c.reader.outsoub);
+  return konec;
+}
+
+void hlas_prubeh(Overeni &o, const reader::Prubeh &p, std::int64_t radka) {
+  const Options &opt = o.driver.opt;
+  if (opt.progress == nullptr)
+    return;
+  if (opt.progress({p.precteno, p.velikost, o.rules.zaznamu, radka}, opt.progress_context))
+    throw Stop{kZastaveno};
+}
+
+void zpracuj_KONp(Overeni &o, KonecCteni &konec) {
+  report::State &r = o.report;
+  if (konec.proc == Dalsi::kDlouhy)
+    dlouhy_parametr(r, konec.jmeno, true, true);
+  if (konec.proc == Dalsi::kNeotevren || konec.proc == Dalsi::kNecitelny)
+    nelze_otevrit(r, konec.jmeno, true, true);
+  rules::konec_dokumentu(o.rules, konec.radka);
+  report::pis_zaver(r);
   // A file that could not be written in full ends the run as a failure, not normally.
   const std::string *nezapsan = nullptr;
-  if (auto &kopie = reader::st().outsoub) {
-    kopie->put("</KUF>\n");
-    reader::st().sw_vystup = 'N';
-    if (!kopie->close())
-      nezapsan = &st().s_vystup;
+  if (konec.kopie != nullptr) {
+    konec.kopie->put(reader::kKonecVystupu);
+    if (!konec.kopie->close())
+      nezapsan = &o.driver.s_vystup;
   }
-  if (!report::st().errsoub->close() && nezapsan == nullptr)
-    nezapsan = &st().s_chyby;
+  if (!r.errsoub->close() && nezapsan == nullptr)
+    nezapsan = &o.driver.s_chyby;
   if (nezapsan != nullptr)
-    fatal(" Nelze zapsat soubor  ", *nezapsan, false, false);
-  report::Sink &con = *report::st().konzole;
+    fatal(r, " Nelze zapsat soubor  ", *nezapsan, false, false);
+  report::Sink &con = *r.konzole;
   con.put(kSmazat);
   con.put(report::Text::f("Celkem chyb vahy E:%8lld\n\nCelkem chyb vahy W:%8lld\n",
-                          static_cast<long long>(e), static_cast<long long>(w)));
+                          static_cast<long long>(r.sumchybE), static_cast<long long>(r.sumchybW)));
   con.put("\nProgram ukoncen normalne\n");
 }
 

@@ -1,7 +1,9 @@
 // The document state machine: the prologue, the root element, the submitter block, the
-// employers with their employee records and the root end tag. It reports the markup errors
-// ES300 and ES302 and the missing or repeated submitter elements, and hands the lines of the
-// output copy and every value element on.
+// employers with their employee records and the root end tag. Its states, their handlers and
+// the states that follow them are the table kStavy below. It writes the output copy and hands
+// every value element, every start tag with a rest (ES300) and every place where a section
+// begins or ends on, for the checks.
+#include <array>
 #include <initializer_list>
 
 #include "reader.hpp"
@@ -10,23 +12,39 @@ namespace reader {
 
 namespace {
 
-// The final end of input inside a handler: the run is over; nothing more is read.
-int konec() {
-  st().rezim_zprac = 'W';
-  return -1;
-}
+// The end of a step of the document: the state that follows; W at the final end of the input.
+constexpr char kKonec = 'W';
 
-bool vystup() { return st().sw_vystup == 'A'; }
-
-// A line of the output copy made of `casti`; a prologue line is the longest, a name of 50 and
-// a rest of 300 characters.
-void kopie(std::initializer_list<std::string_view> casti) {
-  if (!vystup())
+// A line of the output copy made of `casti`, when the copy is written; a prologue line is the
+// longest, a name of 50 and a rest of 300 characters.
+void kopie(State &s, std::initializer_list<std::string_view> casti) {
+  if (s.sw_vystup != 'A' || s.outsoub == nullptr)
     return;
   Pole<400> radka;
   for (std::string_view c : casti)
     radka.append(c);
-  st().predani->kopie(radka);
+  s.outsoub->put(radka);
+}
+
+// The copy line of a value element, when it leaves one and the output copy is written.
+void kopie_prvku(State &s, const Prvek &p) {
+  if (!p.kopie || s.sw_vystup != 'A' || s.outsoub == nullptr)
+    return;
+  report::Sink &out = *s.outsoub;
+  if (!p.cely.empty() && p.obsah.data() == p.elem.data() + p.elem.size() + 1) {
+    out.put(p.cely); // the line as it stands in the document, when no blanks were dropped
+  } else {
+    out.put('<'), out.put(p.elem), out.put('>');
+    out.put(p.obsah);
+    out.put('<'), out.put(p.konec), out.put('>');
+  }
+  out.put('\n');
+}
+
+// A value element read whole: its copy line, then the element handed on.
+void predej(State &s, const Prvek &p) {
+  kopie_prvku(s, p);
+  s.predani->prvek(s.cislo_radky, p);
 }
 
 // A tag that opens or closes a section, whether it leaves a line in the output copy, and the
@@ -36,145 +54,169 @@ struct Tag {
   bool kopie;
   char stav;
 };
-constexpr Tag kTagyKUF[] = {{"zamestnavatel", true, 'S'}, {"/KUF", false, 'J'}};
-constexpr Tag kTagyTEL[] = {{"zamestnanec", true, 'M'}, {"/zamestnavatel", true, 'U'}};
-constexpr Tag kTagyNEC[] = {{"/zamestnanec", true, 'O'}, {"/zamestnavatel", true, 'H'}};
+// The states that read value elements: their own state (a comment leaves the machine there),
+// the section of their elements and their two section tags.
+struct Cteni {
+  char stav;
+  char sekce;
+  Tag tagy[2];
+};
+constexpr Cteni kKUF = {'H', 'P', {{"zamestnavatel", true, 'S'}, {"/KUF", false, 'J'}}};
+constexpr Cteni kTEL = {'T', 'T', {{"zamestnanec", true, 'M'}, {"/zamestnavatel", true, 'U'}}};
+constexpr Cteni kNEC = {'N', 'N', {{"/zamestnanec", true, 'O'}, {"/zamestnavatel", true, 'H'}}};
 
-bool sekcni_tag(const Tag (&tagy)[2]) {
+// The state that the tag in the scanner buffer leads to, its copy line written; 0 when it is
+// not one of the section tags `tagy`.
+char sekcni_tag(State &s, const Tag (&tagy)[2]) {
   for (const Tag &t : tagy) {
-    if (!stejne(st().buf_element.view(), t.jmeno))
+    if (!stejne(s.buf_element.view(), t.jmeno))
       continue;
     if (t.kopie)
-      kopie({"<", t.jmeno, ">\n"});
-    st().rezim_zprac = t.stav;
-    return true;
+      kopie(s, {"<", t.jmeno, ">\n"});
+    return t.stav;
   }
-  return false;
+  return 0;
 }
 
-// Reads value elements of one section until a section tag or a comment ends the turn:
+// Reads the value elements of one section until a section tag or a comment ends the turn:
 // name, rest of the start tag, content and end tag; then hands the element on. Elements of an
 // employee record that close themselves leave no copy line.
-int cti_prvky(const Tag (&tagy)[2], char sekce) {
+char cti_prvky(State &s, const Cteni &cteni) {
+  const Tag(&tagy)[2] = cteni.tagy;
   CelyPrvek c; // set anew by each look into the read buffer that finds an element
   for (;;) {
     // Most elements lie whole in the read buffer and are taken from it at once.
-    if (nahled_prvku(c) && c.elem[0] != '!' && c.elem.back() != '/' &&
+    if (nahled_prvku(s, c) && c.elem[0] != '!' && c.elem.back() != '/' &&
         !stejne(c.elem, tagy[0].jmeno) && !stejne(c.elem, tagy[1].jmeno)) {
-      prijmi_prvek(c);
-      st().predani->prvek({sekce, true, c.es302, c.elem, jezltrim(c.obsah), c.konec, c.cely});
+      prijmi_prvek(s, c);
+      predej(s, {cteni.sekce, true, c.es302, c.elem, jezltrim(c.obsah), c.konec, c.cely});
       continue;
     }
-    if (dej_element(st().buf_element) < 0)
-      return konec();
-    if (sekcni_tag(tagy))
-      return 0;
-    st().akt_elem.assign(st().buf_element.view().substr(0, 50));
-    if (st().buf_element.view() == "!--")
-      return preskoc_zbytek_komentare() < 0 ? konec() : 0;
-    int zbytek = dej_zbytek_elementu(st().buf_element, 'A');
+    if (dej_element(s, s.buf_element) < 0)
+      return kKonec;
+    if (const char dalsi = sekcni_tag(s, tagy))
+      return dalsi;
+    s.akt_elem.assign(s.buf_element.view().substr(0, 50));
+    if (s.buf_element.view() == "!--")
+      return preskoc_zbytek_komentare(s) < 0 ? kKonec : cteni.stav;
+    const int zbytek = dej_zbytek_elementu(s, s.buf_element, 'A');
     if (zbytek < 0)
-      return konec();
+      return kKonec;
     if (zbytek == 2) {
-      if (st().buf_element.view() == "/")
-        st().akt_elem.push_back('/');
+      if (s.buf_element.view() == "/")
+        s.akt_elem.push_back('/');
       else
-        st().predani->zbytek(st().akt_elem, st().buf_element);
+        s.predani->zbytek(s.cislo_radky, s.akt_elem, s.buf_element);
     }
     bool kopie = true;
-    if (st().akt_elem.back() == '/') {
-      st().akt_elem.pop_back();
-      st().akt_obsah.clear();
-      st().buf_element.assign("/");
-      st().buf_element.append(st().akt_elem);
-      kopie = sekce != 'N';
+    if (s.akt_elem.back() == '/') {
+      s.akt_elem.pop_back();
+      s.akt_obsah.clear();
+      s.buf_element.assign("/");
+      s.buf_element.append(s.akt_elem);
+      kopie = cteni.sekce != 'N';
     } else {
-      if (dej_obsah(st().buf_element) < 0)
-        return konec();
-      st().akt_obsah.assign(jezltrim(st().buf_element));
-      if (dej_element(st().buf_element) < 0)
-        return konec();
+      if (dej_obsah(s, s.buf_element) < 0)
+        return kKonec;
+      s.akt_obsah.assign(jezltrim(s.buf_element));
+      if (dej_element(s, s.buf_element) < 0)
+        return kKonec;
     }
-    bool es302 = prvek_zac_kon(st().akt_elem, st().buf_element) == 'N';
-    st().predani->prvek({sekce, kopie, es302, st().akt_elem, st().akt_obsah, st().buf_element, {}});
+    const bool es302 = prvek_zac_kon(s.akt_elem, s.buf_element) == 'N';
+    predej(s, {cteni.sekce, kopie, es302, s.akt_elem, s.akt_obsah, s.buf_element, {}});
   }
 }
 
 // A prologue tag beginning with "?": its rest is copied with its blanks. When the tag closed
 // right after its name, the buffer still holds the name, which then stands for the rest.
-int zpracuj_prvni() {
-  if (dej_zbytek_elementu(st().buf_element, 'N') < 0)
-    return konec();
-  kopie({"<", st().akt_elem, " ", st().buf_element, ">\n"});
-  return 0;
+// False at the final end of the input.
+bool zpracuj_prvni(State &s) {
+  if (dej_zbytek_elementu(s, s.buf_element, 'N') < 0)
+    return false;
+  kopie(s, {"<", s.akt_elem, " ", s.buf_element, ">\n"});
+  return true;
 }
 
-int zpracuj_koment() { return 0; }
+// Z: the prologue up to the root start tag. Comments and other tags are passed over.
+char zpracuj_ZACp(State &s) {
+  for (;;) {
+    if (dej_element(s, s.buf_element) < 0)
+      return kKonec;
+    std::string_view name = s.buf_element.view();
+    if (name.substr(0, 1) == "?") {
+      s.akt_elem.assign(name.substr(0, 50));
+      if (!zpracuj_prvni(s))
+        return kKonec;
+    } else if (name.substr(0, 3) == "KUF") {
+      kopie(s, {kKorenVystupu});
+      return 'G';
+    }
+  }
+}
+
+// G: the rest of the root start tag, not examined; the submitter section begins.
+char zpracuj_KUFz(State &s) {
+  if (dej_zbytek_elementu(s, s.buf_element, 'N') < 0)
+    return kKonec;
+  s.predani->oddil(s.cislo_radky, 'G');
+  return 'H';
+}
+
+char zpracuj_KUF(State &s) { return cti_prvky(s, kKUF); }
+char zpracuj_TEL(State &s) { return cti_prvky(s, kTEL); }
+char zpracuj_NEC(State &s) { return cti_prvky(s, kNEC); }
+
+// I: after the root end tag everything is passed over up to the next employer or root end
+// tag (in list mode, the prologue and submitter of the next report).
+char zpracuj_KUFm(State &s) {
+  for (;;) {
+    if (dej_element(s, s.buf_element) < 0)
+      return kKonec;
+    if (const char dalsi = sekcni_tag(s, kKUF.tagy))
+      return dalsi;
+  }
+}
+
+// The states where a section begins or ends: the checks are told, and `Dalsi` follows.
+template <char Stav, char Dalsi> char oddil(State &s) {
+  s.predani->oddil(s.cislo_radky, Stav);
+  return Dalsi;
+}
+
+// The states of the machine, each with its handler and the states that can follow it.
+struct Stav {
+  char stav;
+  char (*obsluha)(State &s);
+};
+constexpr Stav kStavy[] = {
+    {'Z', zpracuj_ZACp},    // prologue: G at the root start tag
+    {'G', zpracuj_KUFz},    // rest of the root start tag, the submitter section begins: H
+    {'H', zpracuj_KUF},     // submitter elements: S "zamestnavatel", J "/KUF"
+    {'S', oddil<'S', 'T'>}, // an employer begins: T
+    {'T', zpracuj_TEL},     // employer elements: M "zamestnanec", U "/zamestnavatel"
+    {'M', oddil<'M', 'N'>}, // an employee record begins: N
+    {'N', zpracuj_NEC},     // employee elements: O "/zamestnanec", H "/zamestnavatel"
+    {'O', oddil<'O', 'T'>}, // an employee record ends: T
+    {'U', oddil<'U', 'H'>}, // an employer ends: H
+    {'J', oddil<'J', 'I'>}, // the root end tag: I
+    {'I', zpracuj_KUFm},    // after the root end tag: S "zamestnavatel", J "/KUF"
+};
+// The handler of every state by its letter; none for W and any other.
+constexpr auto kObsluhy = [] {
+  std::array<char (*)(State &), 128> t{};
+  for (const Stav &st : kStavy)
+    t[static_cast<unsigned char>(st.stav)] = st.obsluha;
+  return t;
+}();
 
 } // namespace
 
-int zpracuj_ZACp() {
+void cti_dokument(State &s) {
   for (;;) {
-    if (dej_element(st().buf_element) < 0)
-      return konec();
-    std::string_view name = st().buf_element.view();
-    if (name.substr(0, 1) == "!") {
-      zpracuj_koment();
-    } else if (name.substr(0, 1) == "?") {
-      st().akt_elem.assign(name.substr(0, 50));
-      if (zpracuj_prvni() < 0)
-        return -1;
-    } else if (name.substr(0, 3) == "KUF") {
-      kopie({kKorenVystupu});
-      st().rezim_zprac = 'G';
-      return 0;
-    }
-  }
-}
-
-int zpracuj_KUFz() {
-  if (dej_zbytek_elementu(st().buf_element, 'N') < 0)
-    return konec();
-  st().predani->obsluha('G');
-  return 0;
-}
-
-void zacni_koren() {
-  st().P.zacni();
-  st().sw_bylTEL = 'N';
-  st().rezim_zprac = 'H';
-}
-
-int zpracuj_KUF() { return cti_prvky(kTagyKUF, 'P'); }
-int zpracuj_TEL() { return cti_prvky(kTagyTEL, 'T'); }
-int zpracuj_NEC() { return cti_prvky(kTagyNEC, 'N'); }
-
-int zpracuj_KUFm() {
-  for (;;) {
-    if (dej_element(st().buf_element) < 0)
-      return konec();
-    if (sekcni_tag(kTagyKUF))
-      return 0;
-  }
-}
-
-void zpracuj_KUFk() {
-  st().P.pis_pritomnost(tables::Ptab, s_cislo_radky(), Pritomnost::kNazev);
-  st().sw_prvniKUF = 'N';
-  st().rezim_zprac = 'I';
-}
-
-void kopie_prvku(const Prvek &p) {
-  if (p.kopie && vystup() && st().outsoub != nullptr) {
-    report::Sink &out = *st().outsoub;
-    if (!p.cely.empty() && p.obsah.data() == p.elem.data() + p.elem.size() + 1) {
-      out.put(p.cely); // the line as it stands in the document, when no blanks were dropped
-    } else {
-      out.put('<'), out.put(p.elem), out.put('>');
-      out.put(p.obsah);
-      out.put('<'), out.put(p.konec), out.put('>');
-    }
-    out.put('\n');
+    const auto stav = static_cast<unsigned char>(s.rezim_zprac);
+    if (stav >= kObsluhy.size() || kObsluhy[stav] == nullptr)
+      return; // W: the input has ended for good
+    s.rezim_zprac = kObsluhy[stav](s);
   }
 }
 

@@ -1,6 +1,8 @@
 // The document reader: the text and number helpers, the markup scanner over the input
 // stream, and the document state machine that walks the report section by section, writes
-// the output copy and hands every value element to the check of its section.
+// the output copy and hands every value element, markup finding and section start or end on
+// (Predani), in the order of the document. It reports nothing itself: what it reads is checked
+// by whoever it hands it to.
 #pragma once
 
 #include <cstddef>
@@ -120,59 +122,7 @@ private:
   bool dosel_ = false; // the source has given its end: it is not asked again
 };
 
-// ---- Element state of the three sections ---------------------------------------------------
-
-// Per row of a section's element rule table: the occurrence count, the mark, the line and the
-// value of the latest occurrence, and the section's order position.
-// The line text of a stored line number ("" for one never set).
-inline report::Text radek(std::int64_t line) {
-  return line > 0 ? report::Text(line) : report::Text();
-}
-
-// How the presence check of a section writes its rows, as each place of the document has it.
-enum class Pritomnost : char {
-  kNazev,    // ES303 and ES304, value "   ", expected the element name or the count
-  kPocet,    // ES303 and ES304, value " ", expected the count
-  kOpakovani // ES304 only, value " ", expected the count
-};
-
-template <std::size_t N> struct Sekce {
-  std::int64_t Pre[N]{};    // occurrences since the section start
-  char Esw[N]{};            // 'E' after a failed check, else blank
-  std::int64_t Lin[N]{};    // line of the latest occurrence; 0 before the first
-  double Sum[N]{};          // converted value of the latest occurrence (number rows)
-  std::int64_t porDat = -1; // known elements seen in the section, minus one
-  void zacni() {            // section start: counts, values and order position
-    for (std::size_t i = 0; i < N; ++i)
-      Pre[i] = 0, Sum[i] = 0;
-    porDat = -1;
-  }
-  double hodnota(int x) const { return Sum[x]; }            // value of row x
-  bool chybny(int x) const { return Esw[x] == 'E'; }        // row x failed its check
-  report::Text radka(int x) const { return radek(Lin[x]); } // line text of row x
-
-  // The presence check against the section's table `tab` (end marker excluded): ES303 for
-  // each element the section lacks, ES304 for each it had more than once, in table order.
-  void pis_pritomnost(const std::array<tables::Prvek, N> &tab, std::string_view line,
-                      Pritomnost jak) const {
-    const std::string_view hodnota = jak == Pritomnost::kNazev ? "   " : " ";
-    for (std::size_t i = 0; i + 1 < N; ++i) {
-      std::string_view name = tab[i].elem;
-      if (Pre[i] > 1)
-        report::zpracuj_chybu(line, "ES304", name, hodnota, report::Text(Pre[i]));
-      else if (Pre[i] == 0 && jak == Pritomnost::kNazev)
-        report::zpracuj_chybu(line, "ES303", name, hodnota, name);
-      else if (Pre[i] == 0 && jak == Pritomnost::kPocet)
-        report::zpracuj_chybu(line, "ES303", name, hodnota, report::Text(Pre[i]));
-    }
-  }
-};
-
-// ---- Scanner and state machine ---------------------------------------------------------------
-
-// Called at the end of every input: true when the next input of a list is open in `insoub`;
-// false when the input has ended for good (the run is then normally over already).
-using KonecVstupu = bool (*)();
+// ---- What the state machine hands on ----------------------------------------------------------
 
 // A value element as the state machine read it: its section ('P' submitter, 'T' employer,
 // 'N' employee), its name, its content without leading blanks and the name of its end tag
@@ -187,67 +137,62 @@ struct Prvek {
   std::string_view cely;
 };
 
-// What the state machine hands on, in the order of the document: the findings of the markup,
-// the lines of the output copy, the value elements and the places where a section begins or
-// ends. A check on one thread carries each out at once; a check on two threads queues it for
-// the thread that checks. Each carries the line the scanner has reached (`cislo_radky`).
+// What the state machine hands on, in the order of the document, each with the line the
+// scanner has reached (`cislo_radky`): the markup findings, the value elements and the places
+// where a section begins or ends. The output copy is written before each is handed on.
 class Predani {
 public:
   virtual ~Predani() = default;
-  // ES300: the start tag `elem` has a rest `zbytek` after its name.
-  virtual void zbytek(std::string_view elem, std::string_view zbytek) = 0;
-  // Bytes of the output copy; called only while a copy is written (`sw_vystup`).
-  virtual void kopie(std::string_view text) = 0;
-  virtual void prvek(const Prvek &p) = 0;
-  // The handler of state `stav` at a section's start or end: 'G' the root start tag, 'J' the
-  // root end tag, 'S' and 'U' an employer's, 'M' and 'O' an employee record's start and end.
-  // It sets the state that follows.
-  virtual void obsluha(char stav) = 0;
+  // The start tag `elem` has a rest `zbytek` after its name (ES300).
+  virtual void zbytek(std::int64_t radka, std::string_view elem, std::string_view zbytek) = 0;
+  virtual void prvek(std::int64_t radka, const Prvek &p) = 0;
+  // A section begins or ends: the state `stav` of the machine whose handler belongs to the
+  // checks ('G' the root start tag, 'J' the root end tag, 'S' and 'U' an employer's start and
+  // end, 'M' and 'O' an employee record's).
+  virtual void oddil(std::int64_t radka, char stav) = 0;
 };
 
-// How far a run has read, for a caller that shows it; told after every piece of input.
+// ---- Scanner and state machine ---------------------------------------------------------------
+
+struct State;
+
+// Called at the end of every input: true when the next input of a list is open in
+// `s.insoub`; false when the input has ended for good.
+using KonecVstupu = bool (*)(void *kontext, State &s);
+
+// How far the reading has come.
 struct Prubeh {
   std::uint64_t precteno = 0; // bytes read from the inputs of the run
   std::uint64_t velikost = 0; // sizes of the inputs begun so far
-  std::int64_t zaznamu = 0;   // employee records ended
 };
-using HlaseniPrubehu = void (*)(void *kontext);
+// Told after every piece of input read, with the line the scanner has reached.
+using HlaseniPrubehu = void (*)(void *kontext, const Prubeh &p, std::int64_t radka);
 
+// The reader of one check: the scanner over the input, the state machine and the output copy.
 struct State {
   // scanner
   std::int64_t cislo_radky = 1;       // input line being read, from 1
   char je_OTVZAV = 'N';               // 'A': the "<" of the next tag is already consumed
   char je_ZAVZAV = 'N';               // 'A': the ">" of the current tag is already consumed
   std::unique_ptr<Input> insoub;      // input being read
-  KonecVstupu konec_vstupu = nullptr; // asked at the end of each input
   std::string_view okno;              // unread part of the input buffer
-  Prubeh prubeh;                      // progress of the run
-  HlaseniPrubehu hlaseni = nullptr;   // told of the progress; may be null
+  Prubeh prubeh;                      // how far the inputs are read
+  KonecVstupu konec_vstupu = nullptr; // asked at the end of each input; may be null
+  void *konec_kontext = nullptr;
+  HlaseniPrubehu hlaseni = nullptr; // told of the progress; may be null
   void *hlaseni_kontext = nullptr;
   // document state machine
-  char rezim_zprac = 'Z';                                     // state of the main loop
+  char rezim_zprac = 'Z';                                     // its state
   Pole<300> buf_element{"        inicializace buf_elementu"}; // scanner buffer
-  Pole<51> akt_elem;                     // current element name (50 characters and "/")
-  Pole<300> akt_obsah;                   // its content without leading blanks
-  char sw_prvniKUF = 'A';                // 'N' once the root end tag was handled
-  char sw_bylTEL = '\0';                 // 'N' from the root start tag, 'A' from an employer on
-  char sw_bylNEC = '\0';                 // 'A' once the current employer has a record
-  std::unique_ptr<report::Sink> outsoub; // output copy, written while sw_vystup is 'A'
+  Pole<51> akt_elem;          // current element name (50 characters and "/")
+  Pole<300> akt_obsah;        // its content without leading blanks
+  Predani *predani = nullptr; // what the machine reads is handed to
+  // output copy
+  std::unique_ptr<report::Sink> outsoub; // written while sw_vystup is 'A'
   char sw_vystup = 'N';                  // 'A' while the output copy is written
-  Predani *predani = nullptr;            // what the state machine reads is handed to
-  // element state of the submitter, employer and employee sections
-  Sekce<tables::Ptab.size()> P;
-  Sekce<tables::Ttab.size()> T;
-  Sekce<tables::Ntab.size()> N;
 };
-// The reader's part of the check that this thread runs (see driver::Kontrola).
-namespace detail {
-inline thread_local State *aktivni = nullptr;
-}
-inline State &st() { return *detail::aktivni; }
 
-// The current line as text, the line column of most error rows.
-inline report::Text s_cislo_radky() { return report::Text(st().cislo_radky); }
+// ---- Scanner (scanner.cpp)
 
 // A value element `<name>content</end>` that lies whole in the next 64 bytes of the read
 // buffer, with nothing in it that the reading by parts treats otherwise: a name of at most 50
@@ -261,46 +206,26 @@ struct CelyPrvek {
   std::int64_t radky = 0; // line feeds before its "<"
   bool es302 = false;     // the end name is not "/" followed by the name (prvek_zac_kon)
 };
-bool nahled_prvku(CelyPrvek &c);
-void prijmi_prvek(const CelyPrvek &c);
+bool nahled_prvku(const State &s, CelyPrvek &c);
+void prijmi_prvek(State &s, const CelyPrvek &c);
 
-int dej_element(Pole<300> &buf);
-int dej_zbytek_elementu(Pole<300> &buf, char rezim);
-int preskoc_zbytek_komentare();
-int dej_obsah(Pole<300> &buf);
+// The scanner's operations: 0 when done, -1 at the final end of the input. The rest of a tag
+// and the content give 1 when they ran over the buffer; the rest gives 2 when it holds a
+// character (its text, handed on in `buf`, may still be empty: it ends at a NUL).
+int dej_element(State &s, Pole<300> &buf);
+int dej_zbytek_elementu(State &s, Pole<300> &buf, char rezim);
+int preskoc_zbytek_komentare(State &s);
+int dej_obsah(State &s, Pole<300> &buf);
 
-// Handlers of the document states; each sets the next state itself, or has it set by the
-// handler it hands on (Predani::obsluha). The three that read value elements find ES300 for a
-// start tag with a rest and ES302 for an end tag that does not match, and hand each element
-// on for the check of its section.
-int zpracuj_ZACp(); // Z: prologue up to the root start tag
-int zpracuj_KUFz(); // G: rest of the root start tag
-int zpracuj_KUF();  // H: submitter elements, and the place between employers
-int zpracuj_KUFm(); // I: after the root end tag
-int zpracuj_TEL();  // T: employer elements
-int zpracuj_NEC();  // N: employee elements
-// What Predani::obsluha and Predani::prvek carry out for the reader's part:
-void zacni_koren();  // G: the submitter section begins
-void zpracuj_KUFk(); // J: the root end tag; ES303 ES304 of the submitter elements
-// The check of one section, given the element name and its value.
-using KontrolaSekce = int (*)(std::string_view elem, std::string_view obsah);
-// The copy line alone, when the element leaves one and the output copy is written here.
-void kopie_prvku(const Prvek &p);
-// ES302, the copy line and the identifications of the error rows, then `kontrola`. Inline:
-// the caller names its section's check, which is then called directly.
-[[gnu::always_inline]] inline void prvek_hotov(const Prvek &p, KontrolaSekce kontrola) {
-  if (p.es302)
-    report::zpracuj_chybu(s_cislo_radky(), "ES302", p.elem, p.konec, "  ");
-  kopie_prvku(p);
-  if (p.sekce == 'T' && stejne(p.elem, "AA0017"))
-    report::st().telicokod.assign(p.obsah);
-  if (p.sekce == 'N' && stejne(p.elem, "AA0126"))
-    report::st().identnec.assign(p.obsah);
-  kontrola(p.elem, p.obsah);
-}
+// ---- State machine (machine.cpp)
 
-// The fixed root line of the output copy.
+// Runs the state machine from its state to the final end of the input (state W): each handler
+// reads one step of the document and gives the state that follows.
+void cti_dokument(State &s);
+
+// The fixed root line of the output copy, and its closing line, written by the run summary.
 inline constexpr std::string_view kKorenVystupu =
     "<KUF verze=\"1.6\" xmlns=\"http://www.example.org/schemas/2004/KUF/1.6/\"> \n";
+inline constexpr std::string_view kKonecVystupu = "</KUF>\n";
 
 } // namespace reader

@@ -71,48 +71,46 @@ namespace {
 
 // Makes `okno` non-empty, moving on to the next listed input at the end of one.
 // False when the input has ended for good.
-bool dalsi_kus() {
+bool dalsi_kus(State &s) {
   for (;;) {
-    if (st().insoub != nullptr) {
-      if (!st().insoub->started())
-        st().prubeh.velikost += st().insoub->size();
-      st().okno = st().insoub->fill();
-      st().prubeh.precteno += st().okno.size();
-      if (!st().okno.empty()) {
-        if (st().hlaseni != nullptr)
-          st().hlaseni(st().hlaseni_kontext);
+    if (s.insoub != nullptr) {
+      if (!s.insoub->started())
+        s.prubeh.velikost += s.insoub->size();
+      s.okno = s.insoub->fill();
+      s.prubeh.precteno += s.okno.size();
+      if (!s.okno.empty()) {
+        if (s.hlaseni != nullptr)
+          s.hlaseni(s.hlaseni_kontext, s.prubeh, s.cislo_radky);
         return true;
       }
     }
-    if (st().konec_vstupu == nullptr || !st().konec_vstupu())
+    if (s.konec_vstupu == nullptr || !s.konec_vstupu(s.konec_kontext, s))
       return false;
   }
 }
 
 // The next byte of the input, or -1 at its final end.
-inline int znak() {
-  if (st().okno.empty() && !dalsi_kus())
+inline int znak(State &s) {
+  if (s.okno.empty() && !dalsi_kus(s))
     return -1;
-  auto c = static_cast<unsigned char>(st().okno.front());
-  st().okno.remove_prefix(1);
+  auto c = static_cast<unsigned char>(s.okno.front());
+  s.okno.remove_prefix(1);
   return c;
 }
 
-inline void nova_radka() { ++st().cislo_radky; }
-
 // Consumes everything up to and including the next `stop`, counting line feeds.
-bool preskoc_za(char stop) {
+bool preskoc_za(State &s, char stop) {
   for (;;) {
-    if (st().okno.empty() && !dalsi_kus())
+    if (s.okno.empty() && !dalsi_kus(s))
       return false;
     std::size_t at = 0; // most often the very next bytes: a line end and the "<"
-    while (at < st().okno.size() && at < 8 && st().okno[at] != stop)
+    while (at < s.okno.size() && at < 8 && s.okno[at] != stop)
       ++at;
-    if (at == st().okno.size() || at == 8)
-      at = st().okno.find(stop, at);
-    std::string_view skipped = st().okno.substr(0, at);
-    st().cislo_radky += std::count(skipped.begin(), skipped.end(), '\n');
-    st().okno.remove_prefix(at == std::string_view::npos ? st().okno.size() : at + 1);
+    if (at == s.okno.size() || at == 8)
+      at = s.okno.find(stop, at);
+    std::string_view skipped = s.okno.substr(0, at);
+    s.cislo_radky += std::count(skipped.begin(), skipped.end(), '\n');
+    s.okno.remove_prefix(at == std::string_view::npos ? s.okno.size() : at + 1);
     if (at != std::string_view::npos)
       return true;
   }
@@ -174,24 +172,30 @@ inline std::size_t po_sestnacti(const char *p, std::size_t n, char *out, std::si
 }
 #endif
 
+// What a text read ended with, and how many characters were stored: a NUL counts among them
+// although the text handed on ends at it.
+struct Precteno {
+  int konec;           // the ending byte, -1 at the final end, kPrilisDlouhy
+  std::size_t ulozeno; // characters stored
+};
+
 // A text ends at its first NUL byte: the NUL counted toward the buffer's limit while it was
 // read, but neither it nor what follows it is part of the text handed on.
-inline int po_nulu(Pole<300> &buf, std::size_t stored, std::size_t nul, int end) {
+inline Precteno po_nulu(Pole<300> &buf, std::size_t stored, std::size_t nul, int end) {
   buf.resize(std::min(stored, nul));
-  return end;
+  return {end, stored};
 }
 
-// Reads a text into `buf` up to its ending byte, which is returned; -1 at the final end of
-// the input, kPrilisDlouhy when the text ran over the buffer. Stored bytes are copied as they
-// are scanned. One copy per class table, whose bytes are then constants. The window is read
+// Reads a text into `buf` up to its ending byte; -1 at the final end of the input,
+// kPrilisDlouhy when the text ran over the buffer. Stored bytes are copied as they are
+// scanned. One copy per class table, whose bytes are then constants. The window is read
 // through locals: a store of a byte could otherwise alias the state and force it to be reread.
-template <const Tridy &tridy> int cti_text(Pole<300> &buf) {
-  State &s = st();
+template <const Tridy &tridy> Precteno cti_text(State &s, Pole<300> &buf) {
   char *out = buf.data();
   std::size_t stored = 0;
   std::size_t nul = Pole<300>::capacity; // where the first NUL was stored
   for (;;) {
-    if (s.okno.empty() && !dalsi_kus())
+    if (s.okno.empty() && !dalsi_kus(s))
       return po_nulu(buf, stored, nul, -1);
     const char *p = s.okno.data();
     const std::size_t n = s.okno.size();
@@ -249,30 +253,30 @@ void bez_prefixu(Pole<300> &buf) {
 
 } // namespace
 
-int dej_element(Pole<300> &buf) {
-  if (st().je_OTVZAV == 'N' && !preskoc_za('<'))
+int dej_element(State &s, Pole<300> &buf) {
+  if (s.je_OTVZAV == 'N' && !preskoc_za(s, '<'))
     return -1;
-  st().je_OTVZAV = 'N';
-  st().je_ZAVZAV = 'N';
-  int end = cti_text<kJmeno>(buf);
+  s.je_OTVZAV = 'N';
+  s.je_ZAVZAV = 'N';
+  const int end = cti_text<kJmeno>(s, buf).konec;
   if (end == -1)
     return -1;
   if (end == '>')
-    st().je_ZAVZAV = 'A';
+    s.je_ZAVZAV = 'A';
   bez_prefixu(buf);
   return 0;
 }
 
-int dej_zbytek_elementu(Pole<300> &buf, char rezim) {
-  if (st().je_ZAVZAV == 'A')
+int dej_zbytek_elementu(State &s, Pole<300> &buf, char rezim) {
+  if (s.je_ZAVZAV == 'A')
     return 0;
-  st().je_OTVZAV = 'N';
-  int end = rezim == 'A' ? cti_text<kZbytekA>(buf) : cti_text<kZbytekN>(buf);
-  if (end == -1)
+  s.je_OTVZAV = 'N';
+  const Precteno t = rezim == 'A' ? cti_text<kZbytekA>(s, buf) : cti_text<kZbytekN>(s, buf);
+  if (t.konec == -1)
     return -1;
-  if (end == kPrilisDlouhy)
+  if (t.konec == kPrilisDlouhy)
     return 1;
-  st().je_ZAVZAV = 'A';
+  s.je_ZAVZAV = 'A';
   return buf.empty() ? 0 : 2;
 }
 
@@ -349,10 +353,9 @@ template <std::size_t N> int v_bajtech(const char *p, CelyPrvek &c) {
 
 } // namespace
 
-bool nahled_prvku(CelyPrvek &c) {
+bool nahled_prvku(const State &s, CelyPrvek &c) {
   // The element lies in the 32 or the 64 bytes from the window's start, or it is read by
   // parts; sixteen more bytes are read past each name to compare it.
-  const State &s = st();
   if (s.je_OTVZAV != 'N' || s.okno.size() < 80)
     return false;
   int n = v_bajtech<2>(s.okno.data(), c);
@@ -373,11 +376,10 @@ bool nahled_prvku(CelyPrvek &c) {
   return true;
 }
 #else
-bool nahled_prvku(CelyPrvek &) { return false; }
+bool nahled_prvku(const State &, CelyPrvek &) { return false; }
 #endif
 
-void prijmi_prvek(const CelyPrvek &c) {
-  State &s = st();
+void prijmi_prvek(State &s, const CelyPrvek &c) {
   s.okno.remove_prefix(c.delka);
   s.cislo_radky += c.radky;
   s.je_OTVZAV = 'N';
@@ -386,15 +388,15 @@ void prijmi_prvek(const CelyPrvek &c) {
   // replaces it before it is looked at.
 }
 
-int preskoc_zbytek_komentare() {
-  st().je_OTVZAV = 'N';
+int preskoc_zbytek_komentare(State &s) {
+  s.je_OTVZAV = 'N';
   char okno[3] = {0, 0, 0}; // the last three characters, line ends left out
   for (;;) {
-    int c = znak();
+    int c = znak(s);
     if (c < 0)
       return -1;
     if (c == '\n') {
-      nova_radka();
+      ++s.cislo_radky;
       continue;
     }
     if (c == '\r')
@@ -407,17 +409,17 @@ int preskoc_zbytek_komentare() {
   }
 }
 
-int dej_obsah(Pole<300> &buf) {
-  if (st().je_ZAVZAV == 'N' && !preskoc_za('>'))
+int dej_obsah(State &s, Pole<300> &buf) {
+  if (s.je_ZAVZAV == 'N' && !preskoc_za(s, '>'))
     return -1;
-  st().je_OTVZAV = 'N';
-  st().je_ZAVZAV = 'N';
-  int end = cti_text<kObsah>(buf);
+  s.je_OTVZAV = 'N';
+  s.je_ZAVZAV = 'N';
+  const int end = cti_text<kObsah>(s, buf).konec;
   if (end == -1)
     return -1;
   if (end == kPrilisDlouhy)
     return 1;
-  st().je_OTVZAV = 'A';
+  s.je_OTVZAV = 'A';
   return 0;
 }
 

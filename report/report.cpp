@@ -18,40 +18,40 @@ const Format &format(char sw_err) {
   }
 }
 
-void pis_hlavicku(std::string_view vstup, std::string_view razitko, std::string_view program) {
-  format(st().sw_err).pis_hlavicku(*st().errsoub, {vstup, razitko, program});
+void pis_hlavicku(State &r, std::string_view vstup, std::string_view razitko,
+                  std::string_view program) {
+  format(r.sw_err).pis_hlavicku(*r.errsoub, {vstup, razitko, program});
 }
 
-void pis_zaver() {
-  const Format &f = format(st().sw_err);
+void pis_zaver(State &r) {
+  const Format &f = format(r.sw_err);
   if (f.pis_souhrn != nullptr)
-    f.pis_souhrn(*st().errsoub, st().EtabNum);
-  f.pis_celkem(*st().errsoub, st().sumchybE, st().sumchybW);
+    f.pis_souhrn(*r.errsoub, r.EtabNum);
+  f.pis_celkem(*r.errsoub, r.sumchybE, r.sumchybW);
 }
 
-int zpracuj_chybu(std::string_view line, std::string_view code, std::string_view elem,
-                  std::string_view value, std::string_view expected) {
-  std::string_view cek = expected.substr(0, 60);
-  char weight = code.empty() ? '\0' : code[0];
+void zpracuj_chybu(State &r, const Chyba &c) {
+  std::string_view cek = c.expected.substr(0, 60);
+  char weight = c.code.empty() ? '\0' : c.code[0];
   if (weight == 'W')
-    ++st().sumchybW;
+    ++r.sumchybW;
   else if (weight == 'E')
-    ++st().sumchybE;
-  if (weight == 'W' && st().sw_nepisW == 'A')
-    return 0;
-  const tables::Chyba *row = tables::najdi_chybu(code);
+    ++r.sumchybE;
+  if (weight == 'W' && r.sw_nepisW == 'A')
+    return;
+  const tables::Chyba *row = tables::najdi_chybu(c.code);
   if (row != nullptr)
-    ++st().EtabNum[static_cast<std::size_t>(row - tables::Etab.data())];
+    ++r.EtabNum[static_cast<std::size_t>(row - tables::Etab.data())];
   else
     row = &tables::Etab.back();
   if (cek.substr(0, 1) == "?")
     cek = row->cek;
-  const Nalez radek = {line, code, st().telicokod, st().identnec, elem, value, cek, row->txt};
-  if (st().errsoub != nullptr)
-    format(st().sw_err).pis_radek(*st().errsoub, radek);
-  if (st().posluchac != nullptr)
-    st().posluchac(radek, st().posluchac_kontext);
-  return 1;
+  const Nalez radek = {c.line,  c.code, c.zamestnavatel, c.zamestnanec, c.elem,
+                       c.value, cek,    row->txt};
+  if (r.errsoub != nullptr)
+    format(r.sw_err).pis_radek(*r.errsoub, radek);
+  if (r.posluchac != nullptr)
+    r.posluchac(radek, r.posluchac_kontext);
 }
 
 } // namespace report

@@ -1,7 +1,7 @@
 // The protocol and the byte sinks it is written to. Every finding of every check goes through
 // zpracuj_chybu, which counts it, looks its code up in the error catalogue and writes one row
 // into the protocol in the format chosen at start-up. This layer sits right above the tables,
-// below the reader and the rules, which both report through it.
+// below the reader and the rules, which report through it.
 #pragma once
 
 #include <array>
@@ -97,6 +97,8 @@ public:
       flush();
     buf_[used_++] = c;
   }
+  // Bytes put so far, those still in the buffer included.
+  std::uint64_t zapsano() const { return predano_ + used_; }
   // Room for `n` bytes in the buffer, flushed first when it has less: a writer lays out a
   // whole line there, then `hotovo` with its end keeps it. nullptr for more than the buffer
   // holds; nothing is kept without `hotovo`.
@@ -129,6 +131,7 @@ private:
   void spill(std::string_view s);
   std::vector<char> buf_;
   std::size_t used_ = 0;
+  std::uint64_t predano_ = 0; // bytes handed on to emit, failed ones included
   bool ok_ = true;
 };
 
@@ -225,6 +228,15 @@ using Posluchac = void (*)(const Nalez &row, void *context);
 // A count per row of the error catalogue.
 using Pocty = std::array<std::int64_t, tables::Etab.size()>;
 
+// A finding as a check reports it: the texts of its row but the description, which the
+// catalogue gives. An expected text beginning with "?" asks for the catalogue's.
+struct Chyba {
+  std::string_view line, code;
+  std::string_view zamestnavatel, zamestnanec; // the employer and employee concerned
+  std::string_view elem, value, expected;
+};
+
+// The protocol of one check, its counts and the console.
 struct State {
   char sw_err = kHtml;           // protocol format
   char sw_nepisW = 'N';          // 'A' after -w: rows of weight W are counted, not written
@@ -233,28 +245,20 @@ struct State {
   std::int64_t sumchybE = 0;     // findings of weight E
   std::int64_t sumchybW = 0;     // findings of weight W, suppressed ones included
   Pocty EtabNum{};               // rows written per catalogue row
-  Pole<19> telicokod;            // employer column: AA0017, "/" and AA0113 when given
-  Pole<11> identnec;             // employee column: AA0126 of the record concerned
   Posluchac posluchac = nullptr; // told of every row written to the protocol
   void *posluchac_kontext = nullptr;
 };
 
-// The report's part of the check that this thread runs (see driver::Kontrola).
-namespace detail {
-inline thread_local State *aktivni = nullptr;
-}
-inline State &st() { return *detail::aktivni; }
-
-// Reports one finding: line text, code, element, value, expected text ("?" asks for the
-// catalogue's). Returns 0 when the row was suppressed by -w, else 1.
-int zpracuj_chybu(std::string_view line, std::string_view code, std::string_view elem,
-                  std::string_view value, std::string_view expected);
+// Reports one finding: counts it by weight and by catalogue row, and writes its row unless it
+// is a warning suppressed by -w.
+void zpracuj_chybu(State &r, const Chyba &c);
 
 // The header of the protocol, in its format: the input name, the run stamp and the program tag.
-void pis_hlavicku(std::string_view vstup, std::string_view razitko, std::string_view program);
+void pis_hlavicku(State &r, std::string_view vstup, std::string_view razitko,
+                  std::string_view program);
 // The end of the protocol, in its format: the rows per code (HTML only), the totals of weight
 // E and W and the trailer.
-void pis_zaver();
+void pis_zaver(State &r);
 
 // Writes a text that comes from the document, the command line or the catalogue into an HTML
 // or XML protocol, with & < > " as entities.

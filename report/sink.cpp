@@ -15,6 +15,7 @@ bool Sink::flush() {
   if (used_ > 0) {
     if (ok_ && !emit({buf_.data(), used_}))
       ok_ = false;
+    predano_ += used_;
     used_ = 0;
   }
   return ok_;
@@ -25,6 +26,7 @@ void Sink::spill(std::string_view s) {
   if (s.size() >= buf_.size()) {
     if (ok_ && !emit(s))
       ok_ = false;
+    predano_ += s.size();
     return;
   }
   std::memcpy(buf_.data(), s.data(), s.size());

@@ -6,14 +6,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "record_store.hpp"
+#include "internal.hpp"
 
 namespace rules {
 
 namespace {
-
-using reader::s_cislo_radky;
-using report::zpracuj_chybu;
 
 // Membership in the long code lists, by hash.
 template <const auto &List> bool v_rejstriku(std::string_view text) {
@@ -26,13 +23,11 @@ bool v_seznamu(const std::array<std::string_view, N> &list, std::string_view tex
   return std::find(list.begin(), list.end(), text) != list.end();
 }
 
-// The end of a code-list lookup: 0 for a listed value, else the finding `code` and 1.
-int v_ciselniku(bool listed, std::string_view code, std::string_view elem, std::string_view text,
-                std::string_view expected = "   ") {
-  if (listed)
-    return 0;
-  zpracuj_chybu(s_cislo_radky(), code, elem, text, expected);
-  return 1;
+// The end of a code-list lookup: the finding `code` for a value that is not listed.
+void v_ciselniku(State &s, bool listed, std::string_view code, std::string_view elem,
+                 std::string_view text, std::string_view expected = "   ") {
+  if (!listed)
+    zpracuj_chybu(s, s_cislo_radky(s), code, elem, text, expected);
 }
 
 report::Text osm_cislic(std::uint32_t v) { return report::Text::f("%08u", v); }
@@ -92,50 +87,42 @@ std::uint32_t cislo_ico(std::string_view text) {
   return static_cast<std::uint32_t>(v);
 }
 
-int cis_predkladatelu(std::string_view text) {
-  st().l_predkladatel = cislo_ico(text);
-  if (reader::st().P.chybny(tables::p::ICOpredkladatele))
-    return 1;
+void cis_predkladatelu(State &s, std::string_view text) {
+  s.l_predkladatel = cislo_ico(text);
+  if (s.P.chybny(tables::p::ICOpredkladatele))
+    return;
   const auto &list = tables::TcisPredkladatele;
-  if (std::binary_search(list.begin(), list.end(), st().l_predkladatel))
-    return 0;
-  zpracuj_chybu(s_cislo_radky(), "ER202", "ICOpredkladatele", osm_cislic(st().l_predkladatel),
-                "   ");
-  return 1;
+  if (!std::binary_search(list.begin(), list.end(), s.l_predkladatel))
+    zpracuj_chybu(s, s_cislo_radky(s), "ER202", "ICOpredkladatele", osm_cislic(s.l_predkladatel),
+                  "   ");
 }
 
-int cis_poskytovatelu(std::string_view text) {
+void cis_poskytovatelu(State &s, std::string_view text) {
   std::uint32_t ico = cislo_ico(text);
-  if (reader::st().T.chybny(tables::t::AA0017))
-    return 1;
-  auto line = reader::st().T.radka(tables::t::AA0017);
+  if (s.T.chybny(tables::t::AA0017))
+    return;
+  auto line = s.T.radka(tables::t::AA0017);
   const auto &list = tables::TcisPoskytovatele;
   auto it = std::lower_bound(list.begin(), list.end(), ico);
   if (it == list.end() || *it != ico) {
-    zpracuj_chybu(line, "WR204", "AA0017", osm_cislic(ico), "   ");
-    return 1;
+    zpracuj_chybu(s, line, "WR204", "AA0017", osm_cislic(ico), "   ");
+    return;
   }
   std::uint32_t jeho = tables::TcisPoskPredkladatel[static_cast<std::size_t>(it - list.begin())];
-  if (jeho != st().l_predkladatel)
-    zpracuj_chybu(line, "WR204", "ICOpredkladatele", osm_cislic(st().l_predkladatel),
+  if (jeho != s.l_predkladatel)
+    zpracuj_chybu(s, line, "WR204", "ICOpredkladatele", osm_cislic(s.l_predkladatel),
                   osm_cislic(jeho));
-  return 0;
 }
 
-int cis_kodzam(std::string_view text) {
-  if (!v_rejstriku<tables::TcisKzam>(text)) {
-    zpracuj_chybu(s_cislo_radky(), "EL046", "AA0013", text, "   ");
-    return 1;
-  }
-  if (text.substr(4, 1) == "0") {
-    zpracuj_chybu(s_cislo_radky(), "WL039", "AA0013", text, "   ");
-    return 1;
-  }
-  return 0;
+void cis_kodzam(State &s, std::string_view text) {
+  if (!v_rejstriku<tables::TcisKzam>(text))
+    zpracuj_chybu(s, s_cislo_radky(s), "EL046", "AA0013", text, "   ");
+  else if (text.substr(4, 1) == "0")
+    zpracuj_chybu(s, s_cislo_radky(s), "WL039", "AA0013", text, "   ");
 }
 
-int cis_kodpraf(std::string_view text) {
-  return v_ciselniku(v_rejstriku<tables::TcisPraf>(text), "EL055", "AA0019", text);
+void cis_kodpraf(State &s, std::string_view text) {
+  v_ciselniku(s, v_rejstriku<tables::TcisPraf>(text), "EL055", "AA0019", text);
 }
 
 std::int32_t radek_statu(std::string_view text) {
@@ -144,36 +131,33 @@ std::int32_t radek_statu(std::string_view text) {
   return row >= 0 ? row : static_cast<std::int32_t>(tables::TcisStat.size());
 }
 
-int cis_kodstat(std::string_view text) {
+void cis_kodstat(State &s, std::string_view text) {
   if (text.size() > 2) {
-    st().sw_anec_AA0033 = 1;
-    st().lin_anec_AA0033 = reader::st().cislo_radky;
-    st().val_anec_AA0033.assign(text);
+    s.sw_anec_AA0033 = 1;
+    s.lin_anec_AA0033 = s.cislo_radky;
+    s.val_anec_AA0033.assign(text);
   }
   std::int32_t row = radek_statu(text);
-  if (row == static_cast<std::int32_t>(tables::TcisStat.size())) {
-    zpracuj_chybu(s_cislo_radky(), "EL047", "AA0033", text, "   ");
-    return 1;
-  }
-  if (row > 5) // the three forms of the Czech and the Slovak Republic need no warning
-    zpracuj_chybu(s_cislo_radky(), "WL033", "AA0033", text, "?");
-  return 0;
+  if (row == static_cast<std::int32_t>(tables::TcisStat.size()))
+    zpracuj_chybu(s, s_cislo_radky(s), "EL047", "AA0033", text, "   ");
+  else if (row > 5) // the three forms of the Czech and the Slovak Republic need no warning
+    zpracuj_chybu(s, s_cislo_radky(s), "WL033", "AA0033", text, "?");
 }
 
-int cis_postzam(std::string_view text) {
-  return v_ciselniku(v_seznamu(tables::TcisPostzam, text), "EL068", "AA0091", text);
+void cis_postzam(State &s, std::string_view text) {
+  v_ciselniku(s, v_seznamu(tables::TcisPostzam, text), "EL068", "AA0091", text);
 }
 
-int cis_koddppv(std::string_view text) {
-  return v_ciselniku(v_seznamu(tables::TcisDppv, text), "EL004", "AA0130", text, "10, (1)");
+void cis_koddppv(State &s, std::string_view text) {
+  v_ciselniku(s, v_seznamu(tables::TcisDppv, text), "EL004", "AA0130", text, "10, (1)");
 }
 
-int cis_kodnuts(std::string_view text, std::string_view elem) {
-  return v_ciselniku(v_rejstriku<tables::TcisNuts>(text), "EL056", elem, text);
+void cis_kodnuts(State &s, std::string_view text, std::string_view elem) {
+  v_ciselniku(s, v_rejstriku<tables::TcisNuts>(text), "EL056", elem, text);
 }
 
-int cis_kodvzde(std::string_view text) {
-  return v_ciselniku(v_seznamu(tables::TcisVzde, text), "EL048", "AA0223", text);
+void cis_kodvzde(State &s, std::string_view text) {
+  v_ciselniku(s, v_seznamu(tables::TcisVzde, text), "EL048", "AA0223", text);
 }
 
 double tarif(double t, double k, double g) {

@@ -3,44 +3,41 @@
 // that fails its length or conversion stops here; one that fails only its range goes on to
 // the rules particular to the element.
 #include "cp1250.hpp"
-#include "record_store.hpp"
-#include "rules.hpp"
+#include "internal.hpp"
 
 namespace rules {
 
 namespace {
 
-using reader::s_cislo_radky;
-using report::zpracuj_chybu;
 using tables::Prvek;
 
 // The steps below find nothing on a valid report. What each does with a finding is kept out
 // of line, so that the check of an element saves no registers for it.
 
 // Counts the element of row `row` in its turn and notes its line.
-template <std::size_t N> void zapis(reader::Sekce<N> &s, int row) {
-  s.Esw[row] = ' ';
-  s.Lin[row] = reader::st().cislo_radky;
-  ++s.Pre[row];
-  ++s.porDat;
+template <std::size_t N> void zapis(State &s, Sekce<N> &sek, int row) {
+  sek.Esw[row] = ' ';
+  sek.Lin[row] = s.cislo_radky;
+  ++sek.Pre[row];
+  ++sek.porDat;
 }
 
 // An element that is not the next one of the table: ES301 when the table has no row of its
 // name; else its row, counted, with ES305 naming the element whose turn it was.
 template <const auto &Tab, std::size_t N>
-[[gnu::cold, gnu::noinline]] int mimo_poradi(reader::Sekce<N> &s, std::string_view elem,
+[[gnu::cold, gnu::noinline]] int mimo_poradi(State &s, Sekce<N> &sek, std::string_view elem,
                                              std::string_view obsah) {
   const int row = tables::najdi_prvek<Tab>(elem);
   if (row < 0) {
-    zpracuj_chybu(s_cislo_radky(), "ES301", elem, obsah,
+    zpracuj_chybu(s, s_cislo_radky(s), "ES301", elem, obsah,
                   report::Text(static_cast<std::int64_t>(obsah.size())));
     return -1;
   }
-  zapis(s, row);
-  if (s.porDat != row) {
+  zapis(s, sek, row);
+  if (sek.porDat != row) {
     // Past the end marker row the table has no row; its marker name stands for it.
-    std::size_t at = static_cast<std::size_t>(s.porDat);
-    zpracuj_chybu(s_cislo_radky(), "ES305", elem, obsah,
+    std::size_t at = static_cast<std::size_t>(sek.porDat);
+    zpracuj_chybu(s, s_cislo_radky(s), "ES305", elem, obsah,
                   at < Tab.size() ? Tab[at].elem : Tab.back().elem);
   }
   return row;
@@ -49,11 +46,11 @@ template <const auto &Tab, std::size_t N>
 // Steps common to the three sections: the row (ES301 when unknown), its count and line, and
 // its order (ES305 naming the element whose turn it was). Returns the row, or -1.
 template <const auto &Tab, std::size_t N>
-int najdi_a_zapis(reader::Sekce<N> &s, std::string_view elem, std::string_view obsah) {
-  const auto dalsi = static_cast<std::size_t>(s.porDat + 1);
+int najdi_a_zapis(State &s, Sekce<N> &sek, std::string_view elem, std::string_view obsah) {
+  const auto dalsi = static_cast<std::size_t>(sek.porDat + 1);
   if (dalsi + 1 >= Tab.size() || !reader::stejne(Tab[dalsi].elem, elem))
-    return mimo_poradi<Tab>(s, elem, obsah);
-  zapis(s, static_cast<int>(dalsi));
+    return mimo_poradi<Tab>(s, sek, elem, obsah);
+  zapis(s, sek, static_cast<int>(dalsi));
   return static_cast<int>(dalsi);
 }
 
@@ -62,19 +59,19 @@ bool ma_cislo(const Prvek &p) { return p.val_from != 0 && !ma_text(p); }
 
 // A value that fails its row: the row's code, then the mark E.
 template <std::size_t N>
-[[gnu::cold, gnu::noinline]] void chyba_hodnoty(reader::Sekce<N> &s, int row, const Prvek &p,
+[[gnu::cold, gnu::noinline]] void chyba_hodnoty(State &s, Sekce<N> &sek, int row, const Prvek &p,
                                                 std::string_view elem, std::string_view obsah,
                                                 std::string_view cek) {
-  zpracuj_chybu(s_cislo_radky(), p.err, elem, obsah, cek);
-  s.Esw[row] = 'E';
+  zpracuj_chybu(s, s_cislo_radky(s), p.err, elem, obsah, cek);
+  sek.Esw[row] = 'E';
 }
 
 // A length outside the row's bounds: the row's code with "délka ...", and the mark E.
 template <std::size_t N>
-[[gnu::cold, gnu::noinline]] void chyba_delky(reader::Sekce<N> &s, int row, const Prvek &p,
+[[gnu::cold, gnu::noinline]] void chyba_delky(State &s, Sekce<N> &sek, int row, const Prvek &p,
                                               std::string_view elem, std::string_view obsah) {
   static constexpr std::string_view kDelka = "délka"_cp; // views of _cp end in a NUL
-  chyba_hodnoty(s, row, p, elem, obsah,
+  chyba_hodnoty(s, sek, row, p, elem, obsah,
                 p.lg_from == p.lg_to
                     ? report::Text::f("%s %d", kDelka.data(), p.lg_to)
                     : report::Text::f("%s %d - %d", kDelka.data(), p.lg_from, p.lg_to));
@@ -82,28 +79,28 @@ template <std::size_t N>
 
 // Length within the row's bounds; else the row's code with "délka ...", and the mark E.
 template <std::size_t N>
-bool delka_v_mezich(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
+bool delka_v_mezich(State &s, Sekce<N> &sek, int row, const Prvek &p, std::string_view elem,
                     std::string_view obsah) {
   auto len = static_cast<long long>(obsah.size());
   if (len >= p.lg_from && len <= p.lg_to)
     return true;
-  chyba_delky(s, row, p, elem, obsah);
+  chyba_delky(s, sek, row, p, elem, obsah);
   return false;
 }
 
 // Conversion by the row's type; a refused value gets the row's code and the mark E.
 template <std::size_t N>
-bool prevod(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
+bool prevod(State &s, Sekce<N> &sek, int row, const Prvek &p, std::string_view elem,
             std::string_view obsah, double &x) {
   if (reader::StrToDbl(x, obsah, p.typ) == 0)
     return true;
-  chyba_hodnoty(s, row, p, elem, obsah, "?");
+  chyba_hodnoty(s, sek, row, p, elem, obsah, "?");
   return false;
 }
 
 // Number or text range; outside it the row's code and the mark E. The check goes on.
 template <std::size_t N>
-void rozsah(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
+void rozsah(State &s, Sekce<N> &sek, int row, const Prvek &p, std::string_view elem,
             std::string_view obsah, double x) {
   bool venku = false;
   if (ma_cislo(p)) {
@@ -117,68 +114,65 @@ void rozsah(reader::Sekce<N> &s, int row, const Prvek &p, std::string_view elem,
         reader::porovnej(obsah, mez(p.val_from)) < 0 || reader::porovnej(obsah, mez(p.val_to)) > 0;
   }
   if (venku)
-    chyba_hodnoty(s, row, p, elem, obsah, "?");
+    chyba_hodnoty(s, sek, row, p, elem, obsah, "?");
 }
 
 } // namespace
 
-int k_Pre(std::string_view elem, std::string_view obsah) {
-  auto &s = reader::st().P;
-  int row = najdi_a_zapis<tables::Ptab>(s, elem, obsah);
+void k_Pre(State &s, std::string_view elem, std::string_view obsah) {
+  auto &sek = s.P;
+  const int row = najdi_a_zapis<tables::Ptab>(s, sek, elem, obsah);
   if (row < 0)
-    return 1;
+    return;
   const Prvek &p = tables::Ptab[static_cast<std::size_t>(row)];
-  if (!delka_v_mezich(s, row, p, elem, obsah))
-    return 0;
+  if (!delka_v_mezich(s, sek, row, p, elem, obsah))
+    return;
   double x = 0;
-  if (ma_cislo(p) && !prevod(s, row, p, elem, obsah, x))
-    return 0;
-  rozsah(s, row, p, elem, obsah, x);
-  pravidla_predkladatele(row, obsah);
-  return 0;
+  if (ma_cislo(p) && !prevod(s, sek, row, p, elem, obsah, x))
+    return;
+  rozsah(s, sek, row, p, elem, obsah, x);
+  pravidla_predkladatele(s, row, obsah);
 }
 
-int k_Tel(std::string_view elem, std::string_view obsah) {
-  auto &s = reader::st().T;
-  int row = najdi_a_zapis<tables::Ttab>(s, elem, obsah);
+void k_Tel(State &s, std::string_view elem, std::string_view obsah) {
+  auto &sek = s.T;
+  const int row = najdi_a_zapis<tables::Ttab>(s, sek, elem, obsah);
   if (row < 0)
-    return 1;
+    return;
   const Prvek &p = tables::Ttab[static_cast<std::size_t>(row)];
   double x = 0;
   if (ma_cislo(p)) {
-    if (!prevod(s, row, p, elem, obsah, x))
-      return 0;
-    s.Sum[row] = x;
+    if (!prevod(s, sek, row, p, elem, obsah, x))
+      return;
+    sek.Sum[row] = x;
   }
-  if (!delka_v_mezich(s, row, p, elem, obsah))
-    return 0;
+  if (!delka_v_mezich(s, sek, row, p, elem, obsah))
+    return;
   if (obsah.empty()) { // only the facility code may be empty: it then has no rule
-    s.Esw[row] = 'E';
-    return 0;
+    sek.Esw[row] = 'E';
+    return;
   }
-  rozsah(s, row, p, elem, obsah, x);
-  pravidla_zamestnavatele(row, obsah, x);
-  return 0;
+  rozsah(s, sek, row, p, elem, obsah, x);
+  pravidla_zamestnavatele(s, row, obsah, x);
 }
 
-int k_Nec(std::string_view elem, std::string_view obsah) {
-  auto &s = reader::st().N;
-  int row = najdi_a_zapis<tables::Ntab>(s, elem, obsah);
+void k_Nec(State &s, std::string_view elem, std::string_view obsah) {
+  auto &sek = s.N;
+  const int row = najdi_a_zapis<tables::Ntab>(s, sek, elem, obsah);
   if (row < 0)
-    return 1;
+    return;
   const Prvek &p = tables::Ntab[static_cast<std::size_t>(row)];
   double x = 0;
   if (ma_cislo(p)) {
-    if (!prevod(s, row, p, elem, obsah, x))
-      return 0;
-    s.Sum[row] = x;
+    if (!prevod(s, sek, row, p, elem, obsah, x))
+      return;
+    sek.Sum[row] = x;
   }
-  zachyt_zamestnance(row, obsah, x);
-  if (!delka_v_mezich(s, row, p, elem, obsah))
-    return 0;
-  rozsah(s, row, p, elem, obsah, x);
-  ciselniky_zamestnance(row, obsah);
-  return 0;
+  zachyt_zamestnance(s, row, obsah, x);
+  if (!delka_v_mezich(s, sek, row, p, elem, obsah))
+    return;
+  rozsah(s, sek, row, p, elem, obsah, x);
+  ciselniky_zamestnance(s, row, obsah);
 }
 
 } // namespace rules

@@ -5,14 +5,11 @@
 #include <cmath>
 #include <limits>
 
-#include "record_store.hpp"
+#include "internal.hpp"
 
 namespace rules {
 
 namespace {
-
-using reader::s_cislo_radky;
-using report::zpracuj_chybu;
 
 char prvni_znak(std::string_view text) { return text.empty() ? '\0' : text[0]; }
 
@@ -27,39 +24,37 @@ std::int32_t cele(double x) {
 namespace {
 
 // The row of a new record: a row of an earlier employer, or a new one past them.
-void radek_zaznamu() {
-  auto r = static_cast<std::size_t>(st().maxAktiAnec);
-  if (st().anec.size() <= r) {
-    st().anec.emplace_back();
-    st().anec.back().zacni();
+void radek_zaznamu(State &s) {
+  auto r = static_cast<std::size_t>(s.maxAktiAnec);
+  if (s.anec.size() <= r) {
+    s.anec.emplace_back();
+    s.anec.back().zacni();
   }
 }
 
 } // namespace
 
-int zpracuj_NECz() {
-  if (st().sw_pis_TelPre == 'A') {
-    reader::st().T.pis_pritomnost(tables::Ttab, s_cislo_radky(), reader::Pritomnost::kPocet);
-    st().sw_pis_TelPre = 'N';
+void zpracuj_NECz(State &s) {
+  if (s.sw_pis_TelPre == 'A') {
+    pis_pritomnost(s, s.T, tables::Ttab, s_cislo_radky(s), Pritomnost::kPocet);
+    s.sw_pis_TelPre = 'N';
   }
-  reader::st().rezim_zprac = 'N';
-  reader::st().N.zacni();
-  ++st().maxAktiAnec; // the store has no capacity limit: every record gets a row of its own
-  radek_zaznamu();
-  st().zaznam = &st().anec[static_cast<std::size_t>(st().maxAktiAnec)];
-  reader::st().sw_bylNEC = 'A';
-  return 0;
+  s.N.zacni();
+  ++s.maxAktiAnec; // the store has no capacity limit: every record gets a row of its own
+  radek_zaznamu(s);
+  s.zaznam = &s.anec[static_cast<std::size_t>(s.maxAktiAnec)];
+  s.sw_bylNEC = 'A';
 }
 
-void zachyt_zamestnance(int row, std::string_view obsah, double x) {
+void zachyt_zamestnance(State &s, int row, std::string_view obsah, double x) {
   namespace n = tables::n;
-  if (st().maxAktiAnec < 0) // only inside a record, which has its row
+  if (s.maxAktiAnec < 0) // only inside a record, which has its row
     return;
-  Zaznam &z = *st().zaznam;
+  Zaznam &z = *s.zaznam;
   switch (row) {
   case n::AA0126:
     z.anec_iAA0126.assign(obsah);
-    z.anec_lin = reader::st().cislo_radky;
+    z.anec_lin = s.cislo_radky;
     z.ma_AA0126 = true;
     break;
   case n::AA0231:
@@ -75,7 +70,7 @@ void zachyt_zamestnance(int row, std::string_view obsah, double x) {
     z.anec_iAA0033 = static_cast<std::int16_t>(radek_statu(obsah));
     break;
   case n::AA0013:
-    st().necsav_AA0013.assign(obsah);
+    s.necsav_AA0013.assign(obsah);
     break;
   case n::AA0131:
     z.anec_iAA0131 = x;
@@ -91,26 +86,26 @@ void zachyt_zamestnance(int row, std::string_view obsah, double x) {
   }
 }
 
-void ciselniky_zamestnance(int row, std::string_view obsah) {
+void ciselniky_zamestnance(State &s, int row, std::string_view obsah) {
   namespace n = tables::n;
   switch (row) {
   case n::AA0223:
-    cis_kodvzde(obsah);
+    cis_kodvzde(s, obsah);
     break;
   case n::AA0033:
-    cis_kodstat(obsah);
+    cis_kodstat(s, obsah);
     break;
   case n::AA0013:
-    cis_kodzam(obsah);
+    cis_kodzam(s, obsah);
     break;
   case n::AA0130:
-    cis_koddppv(obsah);
+    cis_koddppv(s, obsah);
     break;
   case n::AA0091:
-    cis_postzam(obsah);
+    cis_postzam(s, obsah);
     break;
   case n::AA0690:
-    cis_kodnuts(obsah, "AA0690");
+    cis_kodnuts(s, obsah, "AA0690");
     break;
   default:
     break;

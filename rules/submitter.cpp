@@ -1,17 +1,14 @@
 // The rules of the submitter: its identification number by check digit and in the list of
 // submitters, the form of its e-mail address, and the form and calendar of the creation time.
-#include "record_store.hpp"
+#include "internal.hpp"
 
 namespace rules {
 
 namespace {
 
-using reader::s_cislo_radky;
-using report::zpracuj_chybu;
-
 // The submitter's identification number by its check digit: EL031.
-int chk_ICOPredkladatele(std::string_view ico) {
-  return chk_ico_prvku(ico, reader::st().P.Esw[tables::p::ICOpredkladatele], "ICOpredkladatele");
+void chk_ICOPredkladatele(State &s, std::string_view ico) {
+  chk_ico_prvku(s, ico, s.P.Esw[tables::p::ICOpredkladatele], "ICOpredkladatele");
 }
 
 // A two-character field of the creation time between two texts, compared as texts.
@@ -23,12 +20,11 @@ bool cislice(char c) { return c >= '0' && c <= '9'; }
 
 } // namespace
 
-int chk_ico_prvku(std::string_view ico, char &esw, std::string_view elem) {
+void chk_ico_prvku(State &s, std::string_view ico, char &esw, std::string_view elem) {
   if (chk_ICO(ico) == 0)
-    return 0;
+    return;
   esw = 'E';
-  zpracuj_chybu(s_cislo_radky(), "EL031", elem, ico, "   ");
-  return 1;
+  zpracuj_chybu(s, s_cislo_radky(s), "EL031", elem, ico, "   ");
 }
 
 bool platny_den(std::string_view mesic, std::string_view den) {
@@ -37,23 +33,21 @@ bool platny_den(std::string_view mesic, std::string_view den) {
 }
 
 // The form of an e-mail address: ESEMA.
-int chk_eposta(std::string_view mail) {
+void chk_eposta(State &s, std::string_view mail) {
   std::size_t tecka = mail.find('.'), zavinac = mail.find('@');
   std::size_t posledni = mail.rfind('.'), konec = mail.size() - 1;
   bool dobre = tecka != std::string_view::npos && zavinac != std::string_view::npos && tecka != 0 &&
                tecka != konec && zavinac != 0 && zavinac != konec && zavinac < posledni &&
                mail.find(' ') == std::string_view::npos;
-  if (dobre)
-    return 0;
-  zpracuj_chybu(s_cislo_radky(), "ESEMA", "mail", mail, "   ");
-  return 1;
+  if (!dobre)
+    zpracuj_chybu(s, s_cislo_radky(s), "ESEMA", "mail", mail, "   ");
 }
 
 // The creation time YYYY-MM-DDThh:mm:ss, nineteen characters (the length check came first),
 // in 2008 or 2009 and on a calendar day: ESVYT.
-int chk_vytvoreno(std::string_view v) {
+void chk_vytvoreno(State &s, std::string_view v) {
   if (v.size() != 19)
-    return 0;
+    return;
   std::string_view mesic = v.substr(5, 2), den = v.substr(8, 2);
   std::string_view hodina = v.substr(11, 2), minuta = v.substr(14, 2), sekunda = v.substr(17, 2);
   bool dobre = (v.substr(0, 4) == "2008" || v.substr(0, 4) == "2009") && platny_den(mesic, den) &&
@@ -61,23 +55,21 @@ int chk_vytvoreno(std::string_view v) {
                cislice(mesic[1]) && cislice(den[1]) && cislice(hodina[1]) && cislice(minuta[1]) &&
                cislice(sekunda[1]) && v[4] == '-' && v[7] == '-' && v[13] == ':' && v[16] == ':' &&
                v[10] == 'T';
-  if (dobre)
-    return 0;
-  zpracuj_chybu(s_cislo_radky(), "ESVYT", "vytvoreno", v, "   ");
-  return 1;
+  if (!dobre)
+    zpracuj_chybu(s, s_cislo_radky(s), "ESVYT", "vytvoreno", v, "   ");
 }
 
-void pravidla_predkladatele(int row, std::string_view obsah) {
+void pravidla_predkladatele(State &s, int row, std::string_view obsah) {
   switch (row) {
   case tables::p::ICOpredkladatele:
-    chk_ICOPredkladatele(obsah);
-    cis_predkladatelu(obsah);
+    chk_ICOPredkladatele(s, obsah);
+    cis_predkladatelu(s, obsah);
     break;
   case tables::p::mail:
-    chk_eposta(obsah);
+    chk_eposta(s, obsah);
     break;
   case tables::p::vytvoreno:
-    chk_vytvoreno(obsah);
+    chk_vytvoreno(s, obsah);
     break;
   default:
     break;

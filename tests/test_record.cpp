@@ -2,11 +2,12 @@
 // weekly hours above 40 and 366 days in the register. Another period's ranges let them
 // through, and the rules' own limits must then hold.
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "run_state.hpp"
+#include "rules.hpp"
 
 namespace {
 
@@ -16,21 +17,21 @@ namespace n = tables::n;
 // `kod` and the given values (every other value 0).
 std::vector<std::string> nalezy(std::string_view code, std::string_view kod,
                                 std::initializer_list<std::pair<int, double>> hodnoty) {
-  driver::Kontrola k;
-  driver::Aktivni aktivni(k);
+  report::State protokol;
   report::StringSink konzole;
-  report::st().konzole = &konzole;
+  protokol.konzole = &konzole;
   std::pair<std::string_view, std::vector<std::string>> sber{code, {}};
-  report::st().posluchac_kontext = &sber;
-  report::st().posluchac = [](const report::Nalez &row, void *c) {
+  protokol.posluchac_kontext = &sber;
+  protokol.posluchac = [](const report::Nalez &row, void *c) {
     auto &[kod_nalezu, cek] = *static_cast<decltype(sber) *>(c);
     if (row[1] == kod_nalezu)
       cek.emplace_back(row[6]);
   };
-  rules::st().necsav_AA0013.assign(kod);
+  auto s = std::make_unique<rules::State>(protokol);
+  s->necsav_AA0013.assign(kod);
   for (auto [row, x] : hodnoty)
-    reader::st().N.Sum[row] = x;
-  rules::zpracuj_NECk();
+    s->N.Sum[row] = x;
+  rules::oddil(*s, 1, 'O');
   return sber.second;
 }
 

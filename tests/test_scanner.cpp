@@ -10,56 +10,62 @@
 
 namespace {
 
-// Feeds the scanner a list of inputs, one after another, as list mode does.
-struct Inputs {
+// The scanner's own state over a list of inputs, one after another, as list mode gives them.
+struct Vstupy {
+  reader::State s;
   std::vector<std::string> texts;
   std::size_t next = 0;
-  std::unique_ptr<reader::State> stav; // the reader's part of a check
-  std::size_t piece = 3;               // small pieces on purpose
-  std::size_t hidden = 0;              // bytes at the end of each text that are not input
+  std::size_t piece = 3;  // small pieces on purpose
+  std::size_t hidden = 0; // bytes at the end of each text that are not input
+
+  // The end of an input (reader::KonecVstupu): the next text, while there is one.
+  static bool open_next(void *self, reader::State &s) {
+    auto &in = *static_cast<Vstupy *>(self);
+    if (in.next >= in.texts.size())
+      return false;
+    const std::string &t = in.texts[in.next++];
+    std::string_view input = std::string_view(t).substr(0, t.size() - in.hidden);
+    s.insoub = std::make_unique<reader::Input>(input, in.piece);
+    return true;
+  }
 };
-Inputs g_in;
 
-bool open_next() {
-  if (g_in.next >= g_in.texts.size())
-    return false;
-  const std::string &t = g_in.texts[g_in.next++];
-  std::string_view input = std::string_view(t).substr(0, t.size() - g_in.hidden);
-  reader::st().insoub = std::make_unique<reader::Input>(input, g_in.piece);
-  return true;
-}
+class Scanner : public ::testing::Test {
+protected:
+  void feed(std::vector<std::string> texts, std::size_t piece = 3, std::size_t hidden = 0) {
+    in_ = std::make_unique<Vstupy>();
+    in_->piece = piece;
+    in_->hidden = hidden;
+    in_->texts = std::move(texts);
+    Vstupy::open_next(in_.get(), in_->s);
+    in_->s.konec_vstupu = Vstupy::open_next;
+    in_->s.konec_kontext = in_.get();
+  }
+  reader::State &s() { return in_->s; }
+  std::string name() {
+    report::Pole<300> buf;
+    EXPECT_EQ(reader::dej_element(s(), buf), 0);
+    return std::string(buf.view());
+  }
 
-void feed(std::vector<std::string> texts, std::size_t piece = 3, std::size_t hidden = 0) {
-  g_in.piece = piece;
-  g_in.hidden = hidden;
-  g_in.stav = std::make_unique<reader::State>();
-  reader::detail::aktivni = g_in.stav.get();
-  g_in.texts = std::move(texts);
-  g_in.next = 0;
-  open_next();
-  reader::st().konec_vstupu = open_next;
-}
+private:
+  std::unique_ptr<Vstupy> in_;
+};
 
-std::string name() {
-  report::Pole<300> buf;
-  EXPECT_EQ(reader::dej_element(buf), 0);
-  return std::string(buf.view());
-}
-
-TEST(Scanner, ReadsAnElementWithContent) {
+TEST_F(Scanner, ReadsAnElementWithContent) {
   feed({"<rok>2008</rok>"});
   report::Pole<300> buf;
   EXPECT_EQ(name(), "rok");
-  EXPECT_EQ(reader::st().je_ZAVZAV, 'A');
-  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 0);
-  EXPECT_EQ(reader::dej_obsah(buf), 0);
+  EXPECT_EQ(s().je_ZAVZAV, 'A');
+  EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'A'), 0);
+  EXPECT_EQ(reader::dej_obsah(s(), buf), 0);
   EXPECT_EQ(buf.view(), "2008");
-  EXPECT_EQ(reader::st().je_OTVZAV, 'A');
+  EXPECT_EQ(s().je_OTVZAV, 'A');
   EXPECT_EQ(name(), "/rok");
-  EXPECT_EQ(reader::dej_element(buf), -1);
+  EXPECT_EQ(reader::dej_element(s(), buf), -1);
 }
 
-TEST(Scanner, NamesLoseTheirFirstPrefixKeepTabsAndEndAtALineFeed) {
+TEST_F(Scanner, NamesLoseTheirFirstPrefixKeepTabsAndEndAtALineFeed) {
   feed({"<kuf:rok><xkuf:rok><a:kuf:b><kuf:kuf:c><rok\ta><rok\nb>"});
   EXPECT_EQ(name(), "rok");
   EXPECT_EQ(name(), "/rok"); // any first character becomes "/"
@@ -67,53 +73,53 @@ TEST(Scanner, NamesLoseTheirFirstPrefixKeepTabsAndEndAtALineFeed) {
   EXPECT_EQ(name(), "kuf:c");
   EXPECT_EQ(name(), "rok\ta");
   EXPECT_EQ(name(), "rok");
-  EXPECT_EQ(reader::st().cislo_radky, 2);
+  EXPECT_EQ(s().cislo_radky, 2);
 }
 
-TEST(Scanner, RestOfATagByMode) {
+TEST_F(Scanner, RestOfATagByMode) {
   feed({"<rok a=\"1\"  b=\"2\">", "<rok a=\"1\"  b=\"2\">", "<autor />", "<autor/>"});
   report::Pole<300> buf;
   EXPECT_EQ(name(), "rok");
-  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 2);
+  EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'A'), 2);
   EXPECT_EQ(buf.view(), "a=\"1\"b=\"2\"");
   EXPECT_EQ(name(), "rok");
-  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'N'), 2);
+  EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'N'), 2);
   EXPECT_EQ(buf.view(), "a=\"1\"  b=\"2\"");
   EXPECT_EQ(name(), "autor");
-  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 2);
+  EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'A'), 2);
   EXPECT_EQ(buf.view(), "/");
   EXPECT_EQ(name(), "autor/");
-  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 0);
+  EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'A'), 0);
   feed({"<a >"}); // an empty rest, read
   EXPECT_EQ(name(), "a");
-  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 0);
+  EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'A'), 0);
 }
 
-TEST(Scanner, CountsLinesEverywhereAndDropsLineEndsFromTexts) {
+TEST_F(Scanner, CountsLinesEverywhereAndDropsLineEndsFromTexts) {
   feed({"\r\n\n<a>12\r\n34</a>\n<!-- x\n-\n-\n> y -->"});
   report::Pole<300> buf;
   EXPECT_EQ(name(), "a");
-  EXPECT_EQ(reader::dej_obsah(buf), 0);
+  EXPECT_EQ(reader::dej_obsah(s(), buf), 0);
   EXPECT_EQ(buf.view(), "1234");
-  EXPECT_EQ(reader::st().cislo_radky, 4);
+  EXPECT_EQ(s().cislo_radky, 4);
   EXPECT_EQ(name(), "/a");
   EXPECT_EQ(name(), "!--");
-  EXPECT_EQ(reader::preskoc_zbytek_komentare(), 0); // "-", "-", ">" across lines end it
-  EXPECT_EQ(reader::st().cislo_radky, 8);
+  EXPECT_EQ(reader::preskoc_zbytek_komentare(s()), 0); // "-", "-", ">" across lines end it
+  EXPECT_EQ(s().cislo_radky, 8);
 }
 
-TEST(Scanner, CommentNeedsABlankAfterItsNameAndEndsAtTwoHyphensAndAngle) {
+TEST_F(Scanner, CommentNeedsABlankAfterItsNameAndEndsAtTwoHyphensAndAngle) {
   feed({std::string("<!--x--><!-- a -- b --><c><!-- -> -a> <d> \0 --><e>", 50)});
   EXPECT_EQ(name(), "!--x--");
   EXPECT_EQ(name(), "!--");
-  EXPECT_EQ(reader::preskoc_zbytek_komentare(), 0);
+  EXPECT_EQ(reader::preskoc_zbytek_komentare(s()), 0);
   EXPECT_EQ(name(), "c");
   EXPECT_EQ(name(), "!--");
-  EXPECT_EQ(reader::preskoc_zbytek_komentare(), 0); // not at "->", "-a>" or the NUL
+  EXPECT_EQ(reader::preskoc_zbytek_komentare(s()), 0); // not at "->", "-a>" or the NUL
   EXPECT_EQ(name(), "e");
 }
 
-TEST(Scanner, OverlongTextsKeepTheirFirst299Characters) {
+TEST_F(Scanner, OverlongTextsKeepTheirFirst299Characters) {
   struct Row {
     std::size_t length;
     int result;
@@ -124,25 +130,25 @@ TEST(Scanner, OverlongTextsKeepTheirFirst299Characters) {
     feed({"<a>" + text + "</a>"});
     report::Pole<300> buf;
     name();
-    EXPECT_EQ(reader::dej_obsah(buf), r.result) << r.length;
+    EXPECT_EQ(reader::dej_obsah(s(), buf), r.result) << r.length;
     EXPECT_EQ(buf.size(), r.kept) << r.length;
     EXPECT_EQ(name(), "/a") << r.length; // the rest is skipped up to the next tag
   }
   feed({"<a " + std::string(350, 'y') + " z>"}); // blanks are not stored in mode A
   report::Pole<300> buf;
   name();
-  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 1);
+  EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'A'), 1);
   EXPECT_EQ(buf.size(), 299u);
   feed({"<" + std::string(301, 'n') + "m>"});
   EXPECT_EQ(name(), std::string(299, 'n'));
-  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'N'), 2); // the rest of the name is the rest
+  EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'N'), 2); // the rest of the name is the rest
   EXPECT_EQ(buf.view(), "m");
 }
 
 // A NUL is stored and counts toward the limit, but the text handed on ends before it (bytes
 // above 127 are stored as they are); in pieces of 3 bytes and in one piece, where the scanner
 // takes sixteen bytes at a time.
-TEST(Scanner, ANulEndsTheTextAndCountsTowardTheLimit) {
+TEST_F(Scanner, ANulEndsTheTextAndCountsTowardTheLimit) {
   using namespace std::string_literals;
   const std::string x298(298, 'x'), x299(299, 'x'), x300(300, 'x');
   struct Row {
@@ -157,52 +163,51 @@ TEST(Scanner, ANulEndsTheTextAndCountsTowardTheLimit) {
       feed({"<a>" + r.text + "</a>"}, piece);
       report::Pole<300> buf;
       name();
-      EXPECT_EQ(reader::dej_obsah(buf), r.result) << r.text.size() << " in " << piece;
+      EXPECT_EQ(reader::dej_obsah(s(), buf), r.result) << r.text.size() << " in " << piece;
       EXPECT_EQ(buf.view(), r.text.substr(0, r.kept)) << r.text.size() << " in " << piece;
       EXPECT_EQ(name(), "/a");
     }
 }
 
-TEST(Scanner, TheInputEndingInsideATextEndsIt) {
+TEST_F(Scanner, TheInputEndingInsideATextEndsIt) {
   report::Pole<300> buf;
   feed({"<!-- x --", "\n-"});
   EXPECT_EQ(name(), "!--");
-  EXPECT_EQ(reader::preskoc_zbytek_komentare(), -1);
-  EXPECT_EQ(reader::st().cislo_radky, 2);
+  EXPECT_EQ(reader::preskoc_zbytek_komentare(s()), -1);
+  EXPECT_EQ(s().cislo_radky, 2);
   feed({"<a>12"});
   EXPECT_EQ(name(), "a");
-  EXPECT_EQ(reader::dej_obsah(buf), -1);
+  EXPECT_EQ(reader::dej_obsah(s(), buf), -1);
   feed({"<a b"});
   EXPECT_EQ(name(), "a");
-  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'N'), -1);
+  EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'N'), -1);
   feed({"<ab"});
-  EXPECT_EQ(reader::dej_element(buf), -1);
+  EXPECT_EQ(reader::dej_element(s(), buf), -1);
   feed({"<a " + std::string(400, 'x')}); // a rest too long, then no end of the tag
   EXPECT_EQ(name(), "a");
-  EXPECT_EQ(reader::dej_zbytek_elementu(buf, 'A'), 1);
-  EXPECT_EQ(reader::dej_obsah(buf), -1);
+  EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'A'), 1);
+  EXPECT_EQ(reader::dej_obsah(s(), buf), -1);
 }
 
 // The scanner takes sixteen bytes at a time where the window and the buffer have room for them,
 // and one at a time elsewhere. Random documents (blanks, line ends, NUL, markup, long texts)
 // read in pieces of 3 bytes and in one piece must give the same texts, results and lines. Bytes
 // after the document's end, not part of it, must not be read.
-TEST(Scanner, SixteenAtATimeReadsAsOneAtATime) {
+TEST_F(Scanner, SixteenAtATimeReadsAsOneAtATime) {
   std::mt19937 gen(2008);
   const std::string special("< >\r\n\0/-!", 10);
-  auto transcript = [](const std::string &doc, const std::vector<int> &ops, std::size_t piece) {
+  auto transcript = [this](const std::string &doc, const std::vector<int> &ops, std::size_t piece) {
     feed({doc + std::string(16, 'a')}, piece, 16);
     std::string out;
     report::Pole<300> buf;
     for (int op : ops) {
-      int r = op == 0   ? reader::dej_element(buf)
-              : op == 1 ? reader::dej_zbytek_elementu(buf, 'A')
-              : op == 2 ? reader::dej_zbytek_elementu(buf, 'N')
-              : op == 3 ? reader::dej_obsah(buf)
-                        : reader::preskoc_zbytek_komentare();
+      int r = op == 0   ? reader::dej_element(s(), buf)
+              : op == 1 ? reader::dej_zbytek_elementu(s(), buf, 'A')
+              : op == 2 ? reader::dej_zbytek_elementu(s(), buf, 'N')
+              : op == 3 ? reader::dej_obsah(s(), buf)
+                        : reader::preskoc_zbytek_komentare(s());
       out += std::to_string(r) + "|" + std::string(buf.view()) + "|" +
-             std::to_string(reader::st().cislo_radky) + reader::st().je_OTVZAV +
-             reader::st().je_ZAVZAV + "\n";
+             std::to_string(s().cislo_radky) + s().je_OTVZAV + s().je_ZAVZAV + "\n";
       if (r < 0)
         break;
     }
@@ -222,7 +227,7 @@ TEST(Scanner, SixteenAtATimeReadsAsOneAtATime) {
 }
 
 // An input file's size is what the progress shows; a device or pipe has none.
-TEST(Scanner, OpensAFileWithItsSize) {
+TEST_F(Scanner, OpensAFileWithItsSize) {
   std::string one = ::testing::TempDir() + "kuf-one-byte";
   write_file(one, "<");
   auto in = reader::Input::open(one, 4096);
@@ -236,21 +241,21 @@ TEST(Scanner, OpensAFileWithItsSize) {
   EXPECT_EQ(reader::Input::open(one, 4096), nullptr);                  // gone
 }
 
-TEST(Scanner, ReadsOnAcrossTheInputsOfAList) {
+TEST_F(Scanner, ReadsOnAcrossTheInputsOfAList) {
   feed({"<ro", "k>20", "", "08</rok>\n", "<a>"});
   report::Pole<300> buf;
   EXPECT_EQ(name(), "rok");
-  EXPECT_EQ(reader::dej_obsah(buf), 0);
+  EXPECT_EQ(reader::dej_obsah(s(), buf), 0);
   EXPECT_EQ(buf.view(), "2008");
   EXPECT_EQ(name(), "/rok");
   EXPECT_EQ(name(), "a");
-  EXPECT_EQ(reader::st().cislo_radky, 2);
+  EXPECT_EQ(s().cislo_radky, 2);
 }
 
 // Elements taken whole from the read buffer: those that lie in the next 32 or 64 bytes of a
 // window of 80 bytes or more and hold nothing that reading by parts treats otherwise; all
 // others are left to reading by parts, with nothing consumed.
-TEST(Scanner, TakesWholeElementsAndLeavesTheRest) {
+TEST_F(Scanner, TakesWholeElementsAndLeavesTheRest) {
   const std::string n50(50, 'N');
   struct Case {
     std::string text;
@@ -288,9 +293,9 @@ TEST(Scanner, TakesWholeElementsAndLeavesTheRest) {
     SCOPED_TRACE(k.text);
     feed({});
     const std::string text = k.text + std::string(80, '.');
-    reader::st().okno = text;
+    s().okno = text;
     reader::CelyPrvek c;
-    ASSERT_EQ(reader::nahled_prvku(c), k.whole);
+    ASSERT_EQ(reader::nahled_prvku(s(), c), k.whole);
     if (!k.whole)
       continue;
     const std::size_t od = text.find('<'), po = text.find('>', text.find('<', od + 1)) + 1;
@@ -301,20 +306,20 @@ TEST(Scanner, TakesWholeElementsAndLeavesTheRest) {
     EXPECT_EQ(c.delka, po);
     EXPECT_EQ(c.radky, k.radky);
     EXPECT_EQ(c.es302, k.es302);
-    reader::prijmi_prvek(c);
-    EXPECT_EQ(reader::st().okno, text.substr(po));
-    EXPECT_EQ(reader::st().cislo_radky, 1 + k.radky);
+    reader::prijmi_prvek(s(), c);
+    EXPECT_EQ(s().okno, text.substr(po));
+    EXPECT_EQ(s().cislo_radky, 1 + k.radky);
   }
   // The window must hold 80 bytes, and no "<" may be taken already.
   const std::string kratke = "<a>1</a>" + std::string(72, '.');
   feed({});
   reader::CelyPrvek c;
-  reader::st().okno = std::string_view(kratke).substr(0, 79);
-  EXPECT_FALSE(reader::nahled_prvku(c));
-  reader::st().okno = kratke;
-  EXPECT_TRUE(reader::nahled_prvku(c));
-  reader::st().je_OTVZAV = 'A';
-  EXPECT_FALSE(reader::nahled_prvku(c));
+  s().okno = std::string_view(kratke).substr(0, 79);
+  EXPECT_FALSE(reader::nahled_prvku(s(), c));
+  s().okno = kratke;
+  EXPECT_TRUE(reader::nahled_prvku(s(), c));
+  s().je_OTVZAV = 'A';
+  EXPECT_FALSE(reader::nahled_prvku(s(), c));
 }
 
 } // namespace

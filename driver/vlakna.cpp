@@ -1,13 +1,12 @@
-// What the state machine reads, carried out at once, or queued from a reading thread to the
-// checking thread in blocks of items: each item is what one call of reader::Predani would have
-// carried out, with the line the scanner had reached.
-#include "predani.hpp"
+// A check on two threads: what the state machine reads is queued from the reading thread to
+// the checking thread in blocks of items. Each item is what one call of reader::Predani
+// carries, or a report of progress, with the line the scanner had reached and the bytes the
+// output copy grew by since the item before; the last one ends the reading.
+#include "vlakna.hpp"
 
-#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <initializer_list>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -16,75 +15,8 @@
 #endif
 
 #include "platform.hpp"
-#include "rules.hpp"
 
 namespace driver {
-
-void Primo::zbytek(std::string_view elem, std::string_view zbytek) {
-  report::zpracuj_chybu(reader::s_cislo_radky(), "ES300", elem, zbytek, "  ");
-}
-
-void Primo::kopie(std::string_view text) {
-  if (reader::st().outsoub != nullptr)
-    reader::st().outsoub->put(text);
-}
-
-void Primo::prvek(const reader::Prvek &p) {
-  // One call per section, each with its check known where it is made.
-  switch (p.sekce) {
-  case 'P':
-    return reader::prvek_hotov(p, rules::k_Pre);
-  case 'T':
-    return reader::prvek_hotov(p, rules::k_Tel);
-  default:
-    return reader::prvek_hotov(p, rules::k_Nec);
-  }
-}
-
-namespace {
-
-// The handlers of the places where a section begins or ends, and the state each one sets.
-struct Obsluha {
-  char stav;
-  void (*obsluz)();
-  char dalsi;
-};
-constexpr Obsluha kObsluhy[] = {
-    {'G', [] { reader::zacni_koren(); }, 'H'}, {'J', [] { reader::zpracuj_KUFk(); }, 'I'},
-    {'S', [] { rules::zpracuj_TELz(); }, 'T'}, {'U', [] { rules::zpracuj_TELk(); }, 'H'},
-    {'M', [] { rules::zpracuj_NECz(); }, 'N'}, {'O', [] { rules::zpracuj_NECk(); }, 'T'},
-};
-// The handler of state `stav`, or nullptr for a state that reads.
-const Obsluha *obsluha_stavu(char stav) {
-  for (const Obsluha &o : kObsluhy)
-    if (o.stav == stav)
-      return &o;
-  return nullptr;
-}
-
-// The states that read, each with its handler in the state machine.
-constexpr std::pair<char, int (*)()> kCteni[] = {
-    {'Z', reader::zpracuj_ZACp}, {'G', reader::zpracuj_KUFz}, {'H', reader::zpracuj_KUF},
-    {'I', reader::zpracuj_KUFm}, {'T', reader::zpracuj_TEL},  {'N', reader::zpracuj_NEC},
-};
-
-} // namespace
-
-void Primo::obsluha(char stav) { obsluha_stavu(stav)->obsluz(); }
-
-void cti_dokument() {
-  for (;;) {
-    const char stav = reader::st().rezim_zprac;
-    const auto *cteni = std::find_if(std::begin(kCteni), std::end(kCteni),
-                                     [&](const auto &c) { return c.first == stav; });
-    if (cteni != std::end(kCteni))
-      cteni->second();
-    else if (obsluha_stavu(stav) != nullptr)
-      reader::st().predani->obsluha(stav);
-    else // 'W' after the final end of input ('K' is passed inside it)
-      return;
-  }
-}
 
 bool dve_vlakna(int vlakna) {
 #if defined(__EMSCRIPTEN__)
@@ -156,6 +88,22 @@ public:
     zruseno_ = true;
     volno_.notify_one();
   }
+  // Reader: how the reading ended (or what ended it), handed over with the last block.
+  void skonci(KonecCteni konec, std::exception_ptr chyba) {
+    {
+      std::lock_guard lock(m_);
+      konec_ = std::move(konec);
+      chyba_ = std::move(chyba);
+    }
+    odesli();
+  }
+  // Checker, after the last item: how the reading ended; what ended it is thrown here.
+  KonecCteni prevezmi() {
+    std::lock_guard lock(m_);
+    if (chyba_)
+      std::rethrow_exception(chyba_);
+    return std::move(konec_);
+  }
 
 private:
   struct alignas(64) Blok {
@@ -182,22 +130,34 @@ private:
   std::size_t delka_[kBloku]{};
   std::size_t odeslano_ = 0, vraceno_ = 0; // blocks handed over and given back
   bool zruseno_ = false;
+  KonecCteni konec_;         // how the reading ended
+  std::exception_ptr chyba_; // or what ended it
 };
 
 // What an item is: one call of reader::Predani, a progress report, or the end of the reading.
 // Its first byte holds the kind in the low three bits (for an element, the kind tells the
-// section) and an element's marks above them; then the line, as the difference from the line
-// of the item before (one byte, or 255 and the whole line).
-enum class Druh : std::uint8_t { kZbytek, kKopie, kObsluha, kPrubeh, kKonec, kP, kT, kN };
+// section) and marks above them; then the line, as the difference from the line of the item
+// before (one byte, or 255 and the whole line); then, when the output copy grew, by how much
+// (one byte, or 255 and the whole count).
+enum class Druh : std::uint8_t { kZbytek, kOddil, kPrubeh, kKonec, kP, kT, kN };
 constexpr std::uint8_t kDruh = 7;
-constexpr std::uint8_t kKopieRadek = 8;   // the element leaves a copy line
-constexpr std::uint8_t kChyba302 = 16;    // ES302
-constexpr std::uint8_t kKonecJmeno = 32;  // the end name is "/" and the name: sent before it
-constexpr std::uint8_t kDlouhyObsah = 64; // the content's length takes two bytes
+constexpr std::uint8_t kChyba302 = 8;     // an element's ES302
+constexpr std::uint8_t kKonecJmeno = 16;  // its end name is "/" and the name: sent before it
+constexpr std::uint8_t kDlouhyObsah = 32; // its content's length takes two bytes
+constexpr std::uint8_t kKopie = 64;       // the output copy grew before the item
 
 template <class T> void zapis(char *&p, T v) {
   std::memcpy(p, &v, sizeof v);
   p += sizeof v;
+}
+// A count of at most 254 in one byte, a larger one after a byte 255.
+void zapis_pocet(char *&p, std::uint64_t n) {
+  if (n < 255) {
+    zapis(p, static_cast<std::uint8_t>(n));
+  } else {
+    zapis(p, std::uint8_t{255});
+    zapis(p, n);
+  }
 }
 void kopiruj_text(char *&p, std::string_view s) {
   if (!s.empty()) // an empty view may have no data at all
@@ -221,6 +181,10 @@ template <class T> T cti(const char *&p) {
   p += sizeof v;
   return v;
 }
+std::uint64_t cti_pocet(const char *&p) {
+  const auto n = cti<std::uint8_t>(p);
+  return n < 255 ? n : cti<std::uint64_t>(p);
+}
 std::string_view cti_text(const char *&p, std::size_t n) {
   std::string_view s(p, n);
   p += n;
@@ -231,32 +195,22 @@ std::string_view cti_text(const char *&p) { return cti_text(p, cti<std::uint16_t
 // The reading thread's hand-over: every call becomes an item of the queue.
 class DoFronty final : public reader::Predani {
 public:
-  explicit DoFronty(Fronta &f) : f_(f) {}
-  void zbytek(std::string_view elem, std::string_view zbytek) override {
-    char *p = hlava(static_cast<std::uint8_t>(Druh::kZbytek));
+  DoFronty(Fronta &f, const report::Sink *kopie) : f_(f), kopie_(kopie) {}
+  void zbytek(std::int64_t radka, std::string_view elem, std::string_view zbytek) override {
+    char *p = hlava(static_cast<std::uint8_t>(Druh::kZbytek), radka);
     zapis_text(p, elem);
     zapis_text(p, zbytek);
     f_.hotovo(p);
   }
-  // The output copy is written here; the checking thread is told only how much of it there is.
-  void kopie(std::string_view text) override {
-    if (auto &kopie = reader::st().outsoub)
-      kopie->put(text);
-    char *p = hlava(static_cast<std::uint8_t>(Druh::kKopie));
-    zapis(p, static_cast<std::uint16_t>(text.size()));
-    f_.hotovo(p);
-  }
-  void prvek(const reader::Prvek &e) override {
-    reader::kopie_prvku(e);
-    std::uint8_t znacky = static_cast<std::uint8_t>(e.sekce == 'P'   ? Druh::kP
-                                                    : e.sekce == 'T' ? Druh::kT
-                                                                     : Druh::kN);
-    znacky |= static_cast<std::uint8_t>((e.kopie ? kKopieRadek : 0) | (e.es302 ? kChyba302 : 0));
+  void prvek(std::int64_t radka, const reader::Prvek &e) override {
+    auto znacky = static_cast<std::uint8_t>(e.sekce == 'P'   ? Druh::kP
+                                            : e.sekce == 'T' ? Druh::kT
+                                                             : Druh::kN);
     // The end name matches the name (no ES302): it is "/" and the name when just one longer.
     const bool jmeno = !e.es302 && e.konec.size() == e.elem.size() + 1 && e.konec[0] == '/';
-    znacky |= static_cast<std::uint8_t>((jmeno ? kKonecJmeno : 0) |
+    znacky |= static_cast<std::uint8_t>((e.es302 ? kChyba302 : 0) | (jmeno ? kKonecJmeno : 0) |
                                         (e.obsah.size() > 255 ? kDlouhyObsah : 0));
-    char *p = hlava(znacky);
+    char *p = hlava(znacky, radka);
     zapis(p, static_cast<std::uint8_t>(e.elem.size())); // 51 at most
     if (jmeno)
       zapis(p, '/'); // the end name: this "/" and the name after it
@@ -272,48 +226,62 @@ public:
       zapis_text(p, e.konec);
     f_.hotovo(p);
   }
-  void obsluha(char stav) override {
-    char *p = hlava(static_cast<std::uint8_t>(Druh::kObsluha));
+  void oddil(std::int64_t radka, char stav) override {
+    char *p = hlava(static_cast<std::uint8_t>(Druh::kOddil), radka);
     zapis(p, stav);
     f_.hotovo(p);
-    reader::st().rezim_zprac = obsluha_stavu(stav)->dalsi;
   }
-  // The progress so far and the end of the reading carry the reader's counts.
-  void prubeh(Druh druh) {
-    char *p = hlava(static_cast<std::uint8_t>(druh));
-    zapis(p, reader::st().prubeh.precteno);
-    zapis(p, reader::st().prubeh.velikost);
+  // The bytes read so far.
+  void prubeh(const reader::Prubeh &pr, std::int64_t radka) {
+    char *p = hlava(static_cast<std::uint8_t>(Druh::kPrubeh), radka);
+    zapis(p, pr.precteno);
+    zapis(p, pr.velikost);
     f_.hotovo(p);
+  }
+  // The end of the reading, with how it ended.
+  void konec(KonecCteni konec, std::exception_ptr chyba) {
+    f_.hotovo(hlava(static_cast<std::uint8_t>(Druh::kKonec), konec.radka));
+    f_.skonci(std::move(konec), std::move(chyba));
   }
 
 private:
-  char *hlava(std::uint8_t prvni) {
+  // The head of an item: its kind and marks, the line, and the bytes the copy grew by.
+  char *hlava(std::uint8_t prvni, std::int64_t radka) {
+    const std::uint64_t kopie = kopie_ != nullptr ? kopie_->zapsano() : 0;
+    if (kopie != kopie_zapsano_)
+      prvni |= kKopie;
     char *p = f_.misto();
     zapis(p, prvni);
-    const std::int64_t radka = reader::st().cislo_radky;
     if (radka - radka_ >= 0 && radka - radka_ < 255) {
       zapis(p, static_cast<std::uint8_t>(radka - radka_));
     } else {
       zapis(p, std::uint8_t{255});
       zapis(p, radka);
     }
+    if (kopie != kopie_zapsano_)
+      zapis_pocet(p, kopie - kopie_zapsano_);
     radka_ = radka;
+    kopie_zapsano_ = kopie;
     return p;
   }
   Fronta &f_;
-  std::int64_t radka_ = 1; // the line of the item before
+  const report::Sink *kopie_;       // the output copy the reader writes, if any
+  std::int64_t radka_ = 1;          // the line of the item before
+  std::uint64_t kopie_zapsano_ = 0; // the copy's bytes at the item before
 };
 
-// A check on two threads: the queue, the reading thread and its part of the reader.
+void prubeh_do_fronty(void *do_fronty, const reader::Prubeh &p, std::int64_t radka) {
+  static_cast<DoFronty *>(do_fronty)->prubeh(p, radka);
+}
+
+// A check on two threads: the queue, the reading thread's hand-over, the output copy it
+// writes, and the thread.
 struct Dvojice {
   Fronta fronta;
-  DoFronty do_fronty{fronta};
-  reader::State ctenar;        // the reader's state on the reading thread
-  Dalsi konec = Dalsi::kKonec; // why the input ended
-  bool skoncil = false;        // the input has ended for good
-  std::exception_ptr chyba;    // what ended the reading thread otherwise
+  DoFronty do_fronty;
+  report::Sink *kopie; // cut back here when the check ends early
   std::thread vlakno;
-  Dvojice() = default;
+  explicit Dvojice(report::Sink *k) : do_fronty(fronta, k), kopie(k) {}
   Dvojice(const Dvojice &) = delete;
   Dvojice &operator=(const Dvojice &) = delete;
   ~Dvojice() {
@@ -323,81 +291,58 @@ struct Dvojice {
   }
 };
 
-thread_local Dvojice *ctena = nullptr; // the check of the reading thread
-
-// The end of an input on the reading thread: the next listed report is opened there; what
-// else follows is left to the checking thread.
-bool konec_ctene() {
-  Dvojice &d = *ctena;
-  if (d.skoncil)
-    return false;
-  d.konec = dalsi_vstup();
-  if (d.konec == Dalsi::kOtevren)
-    return true;
-  d.skoncil = true;
-  return false;
-}
-
-void prubeh_do_fronty(void *dvojice) {
-  static_cast<Dvojice *>(dvojice)->do_fronty.prubeh(Druh::kPrubeh);
-}
-
-void cteni(Dvojice &d, State &ridici) {
-  reader::detail::aktivni = &d.ctenar;
-  detail::aktivni = &ridici;
-  ctena = &d;
+// The reading thread: the reading half of the check, to the end of the input.
+void cteni(Cteni &c, DoFronty &do_fronty) {
   try {
+    KonecCteni konec;
+    std::exception_ptr chyba;
     try {
-      cti_dokument();
+      konec = cti(c);
     } catch (const Fronta::Zruseno &) {
       return;
     } catch (...) {
-      d.chyba = std::current_exception();
+      chyba = std::current_exception();
+      konec.radka = c.reader.cislo_radky;
     }
-    d.do_fronty.prubeh(Druh::kKonec);
-    d.fronta.odesli();
+    do_fronty.konec(std::move(konec), std::move(chyba));
   } catch (const Fronta::Zruseno &) {
   }
 }
 
-} // namespace
-
-namespace {
-
-// The checking thread's part: the items in their order, up to the end of the reading. `kopie`
-// counts the bytes of the output copy that a check on one thread would have written by then.
-void kontroluj(Dvojice &d, Primo &primo, std::uint64_t &kopie) {
-  reader::State &r = reader::st();
+// The checking thread's part: the items in their order, checked, up to the end of the
+// reading. `kopie` counts the bytes of the output copy that the reading thread had written
+// when it handed on the item being checked: what a check on one thread would have written.
+void kontroluj(Overeni &o, Fronta &f, std::uint64_t &kopie) {
+  rules::State &s = o.rules;
   std::int64_t radka = 1;
   for (;;) {
-    std::string_view blok = d.fronta.vezmi();
+    std::string_view blok = f.vezmi();
     const char *p = blok.data();
     const char *const konec = p + blok.size();
     while (p < konec) {
       const auto prvni = cti<std::uint8_t>(p);
       const auto rozdil = cti<std::uint8_t>(p);
       radka = rozdil == 255 ? cti<std::int64_t>(p) : radka + rozdil;
-      r.cislo_radky = radka;
+      if ((prvni & kKopie) != 0)
+        kopie += cti_pocet(p);
       switch (static_cast<Druh>(prvni & kDruh)) {
       case Druh::kZbytek: {
         std::string_view elem = cti_text(p);
-        primo.zbytek(elem, cti_text(p));
+        rules::zbytek(s, radka, elem, cti_text(p));
         break;
       }
-      case Druh::kKopie:
-        kopie += cti<std::uint16_t>(p);
+      case Druh::kOddil:
+        rules::oddil(s, radka, cti<char>(p));
         break;
-      case Druh::kObsluha:
-        primo.obsluha(cti<char>(p));
+      case Druh::kPrubeh: {
+        reader::Prubeh pr;
+        pr.precteno = cti<std::uint64_t>(p);
+        pr.velikost = cti<std::uint64_t>(p);
+        hlas_prubeh(o, pr, radka);
         break;
-      case Druh::kPrubeh:
+      }
       case Druh::kKonec:
-        r.prubeh.precteno = cti<std::uint64_t>(p);
-        r.prubeh.velikost = cti<std::uint64_t>(p);
-        if ((prvni & kDruh) == static_cast<std::uint8_t>(Druh::kKonec))
-          return;
-        r.hlaseni(r.hlaseni_kontext);
-        break;
+        return;
       case Druh::kP:
       case Druh::kT:
       case Druh::kN: {
@@ -413,61 +358,51 @@ void kontroluj(Dvojice &d, Primo &primo, std::uint64_t &kopie) {
                                                     : std::size_t{cti<std::uint8_t>(p)});
         if (!jmeno)
           konec_tagu = cti_text(p);
-        const bool radek = (prvni & kKopieRadek) != 0;
-        if (radek && r.sw_vystup == 'A') // "<", ">", "<", ">" and the line feed
-          kopie += elem.size() + obsah.size() + konec_tagu.size() + 5;
         const char oddil = sekce == Druh::kP ? 'P' : sekce == Druh::kT ? 'T' : 'N';
-        primo.prvek({oddil, radek, (prvni & kChyba302) != 0, elem, obsah, konec_tagu, {}});
+        rules::prvek(s, radka,
+                     {oddil, true, (prvni & kChyba302) != 0, elem, obsah, konec_tagu, {}});
         break;
       }
       }
     }
-    d.fronta.vrat();
+    f.vrat();
   }
 }
 
 } // namespace
 
-bool dve_vlakna_kontrola(Primo &primo) {
-  reader::State &r = reader::st();
-  auto d = std::make_unique<Dvojice>();
-  reader::State &c = d->ctenar;
-  c.insoub = std::move(r.insoub);
-  c.outsoub = std::move(r.outsoub);
-  c.sw_vystup = r.sw_vystup;
-  c.konec_vstupu = konec_ctene;
-  c.predani = &d->do_fronty;
-  if (r.hlaseni != nullptr) {
-    c.hlaseni = prubeh_do_fronty;
-    c.hlaseni_kontext = d.get();
+std::optional<KonecCteni> dve_vlakna_kontrola(Kontrola &k) {
+  Cteni &c = k.cteni;
+  auto d = std::make_unique<Dvojice>(c.reader.outsoub.get());
+  c.reader.predani = &d->do_fronty;
+  c.reader.konec_vstupu = konec_vstupu;
+  c.reader.konec_kontext = &c.vstupy;
+  if (k.overeni.driver.opt.progress != nullptr) {
+    c.reader.hlaseni = prubeh_do_fronty;
+    c.reader.hlaseni_kontext = &d->do_fronty;
   }
   try {
-    d->vlakno = std::thread(cteni, std::ref(*d), std::ref(st()));
+    d->vlakno = std::thread(cteni, std::ref(c), std::ref(d->do_fronty));
   } catch (const std::system_error &) { // no second thread
-    r.insoub = std::move(c.insoub);
-    r.outsoub = std::move(c.outsoub);
-    return false;
+    c.reader.predani = nullptr;
+    c.reader.hlaseni = nullptr;
+    return std::nullopt;
   }
   std::uint64_t kopie = 0;
   try {
-    kontroluj(*d, primo, kopie);
+    kontroluj(k.overeni, d->fronta, kopie);
   } catch (...) {
     // Ended here before the end of the reading: the reading thread stops, and the output copy
-    // keeps what a check on one thread would have written by now.
+    // keeps what a check on one thread would have written by now. The copy is a file, which
+    // can be cut back; should that fail, the run still ends with its own reason alone.
     d->fronta.zrus();
     d->vlakno.join();
-    if (c.outsoub != nullptr)
-      c.outsoub->zkrat(kopie);
-    r.outsoub = std::move(c.outsoub);
+    if (d->kopie != nullptr)
+      static_cast<void>(d->kopie->zkrat(kopie));
     throw;
   }
   d->vlakno.join();
-  r.outsoub = std::move(c.outsoub);
-  if (d->chyba)
-    std::rethrow_exception(d->chyba);
-  if (!st().ukonceno)
-    bez_dalsiho(d->konec);
-  return true;
+  return d->fronta.prevezmi();
 }
 
 } // namespace driver
