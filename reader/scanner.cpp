@@ -277,7 +277,7 @@ int dej_zbytek_elementu(State &s, Pole<300> &buf, char rezim) {
   if (t.konec == kPrilisDlouhy)
     return 1;
   s.je_ZAVZAV = 'A';
-  return buf.empty() ? 0 : 2;
+  return t.ulozeno == 0 ? 0 : 2; // a stored NUL is a rest, though its text is empty
 }
 
 #if defined(__SSE2__)

@@ -93,6 +93,15 @@ TEST_F(Scanner, RestOfATagByMode) {
   feed({"<a >"}); // an empty rest, read
   EXPECT_EQ(name(), "a");
   EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, 'A'), 0);
+  // A NUL is a stored character: the rest is there, though the text it hands on ends at it.
+  using namespace std::string_literals;
+  for (char rezim : {'A', 'N'})
+    for (const std::string &tag : {"<a \0>"s, "<a \0x>"s, "<a\n\0>"s}) {
+      feed({tag});
+      EXPECT_EQ(name(), "a");
+      EXPECT_EQ(reader::dej_zbytek_elementu(s(), buf, rezim), 2) << rezim;
+      EXPECT_EQ(buf.view(), "") << rezim;
+    }
 }
 
 TEST_F(Scanner, CountsLinesEverywhereAndDropsLineEndsFromTexts) {
