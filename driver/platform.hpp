@@ -40,6 +40,8 @@ public:
   std::FILE *predej();
   // Closes the file, removing it when this run created it.
   void zahod();
+  // The name the file was opened under (on Linux with symbolic links followed).
+  const std::string &cesta() const { return cesta_; }
 
 private:
   Vystup(std::intptr_t handle, bool vytvoren, std::string cesta)

@@ -96,17 +96,21 @@ void otevri_vystupy(Kontrola &k) {
   } else if (opt.no_protocol) {
     r.errsoub = std::make_unique<report::DiscardSink>();
   } else {
+    const Zapsany zapsany{protokol->cesta(), protokol->identita()};
     std::FILE *f = protokol->predej();
     if (f == nullptr)
       odmitni(d.s_chyby);
     r.errsoub = report::FileSink::adopt(f);
-    d.zapsane.push_back(d.s_chyby);
+    if (r.errsoub->lze_zkratit()) // a file, not a device or a pipe
+      d.zapsane.push_back(zapsany);
   }
   if (opt.copy_writer != nullptr) {
     reader.outsoub =
         std::make_unique<report::CallbackSink>(opt.copy_writer, opt.copy_writer_context);
     reader.sw_vystup = 'A';
   } else if (kopie_do_souboru) {
+    const Zapsany zapsany{kopie ? kopie->cesta() : d.s_vystup,
+                          kopie ? kopie->identita() : Identita{}};
     std::FILE *f = kopie ? kopie->predej() : nullptr;
     if (f == nullptr) {
       zahod();
@@ -114,7 +118,8 @@ void otevri_vystupy(Kontrola &k) {
     }
     reader.outsoub = report::FileSink::adopt(f);
     reader.sw_vystup = 'A';
-    d.zapsane.push_back(d.s_vystup);
+    if (reader.outsoub->lze_zkratit())
+      d.zapsane.push_back(zapsany);
   }
 }
 
@@ -229,11 +234,12 @@ int proved(Zadej zadej, report::Sink &console, const Options &options, Totals *t
   // Whatever is still open is closed here: after a fatal condition the protocol and the
   // output copy keep what was written before it; a run that the caller stopped leaves none
   // of its files behind half-written.
-  std::vector<std::string> zapsane = std::move(d.zapsane);
+  std::vector<Zapsany> zapsane = std::move(d.zapsane);
   kontrola.reset();
-  if (code == kZastaveno)
-    for (const std::string &jmeno : zapsane)
-      std::remove(jmeno.c_str());
+  if (code == kZastaveno) // each file only while its name still reaches it
+    for (const Zapsany &z : zapsane)
+      if (identita(z.cesta) == z.id)
+        std::remove(z.cesta.c_str());
   console.flush();
   return code;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver.hpp"
+#include "platform.hpp"
 #include "reader.hpp"
 #include "rules.hpp"
 #include "seznam.hpp"
@@ -60,13 +61,19 @@ struct KonecCteni {
   std::unique_ptr<report::Sink> kopie; // the output copy, to be ended by the summary
 };
 
+// A protocol or output copy that the run emptied and writes, as a file of its own.
+struct Zapsany {
+  std::string cesta; // the name it was opened under
+  Identita id;       // the file
+};
+
 // The driver's own part of the check: the names of the run's files and the caller's options.
 struct State {
   std::string s_chyby = "kufe.htm"; // protocol file
   std::string s_vystup = "...";     // output copy; "..." for none
   std::string s_vstsez;             // list file: the input argument without its "@"
   bool seznam = false;              // the input argument names a list file
-  std::vector<std::string> zapsane; // the files this run has emptied and writes
+  std::vector<Zapsany> zapsane;     // the files this run has emptied and writes
   Options opt;
 };
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -161,6 +162,53 @@ TEST(Threads, EndedCheckStopsTheReadingThread) {
   EXPECT_FALSE(copies[0].empty());
   EXPECT_EQ(copies[1].size(), copies[0].size());
   EXPECT_TRUE(copies[1] == copies[0]);
+  fs::remove_all(dir);
+}
+
+// An output copy into a pipe cannot be cut back: the check writes it on one thread, so that a
+// check that ends early (here a listener, at the first row) leaves in the pipe what a check on
+// one thread writes into a file, though two threads were asked for. A check stopped by its
+// caller removes the protocol it wrote, but leaves the pipe alone.
+TEST(Threads, ACopyIntoAPipeDoesNotRunAheadOfTheCheck) {
+  const std::string document = velka_zprava();
+  ASSERT_FALSE(document.empty());
+  const fs::path dir = slozka("pipe");
+  const fs::path fifo = dir / "copy.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto run = [&](const fs::path &copy) {
+    driver::Options opt;
+    opt.document = document;
+    opt.no_protocol = true;
+    opt.vlakna = 2;
+    opt.listener = [](const report::Nalez &, void *) { throw driver::Stop{13}; };
+    driver::Zadani zadani;
+    zadani.vystup = copy.string();
+    report::StringSink console;
+    EXPECT_EQ(driver::run(zadani, console, opt), 13);
+  };
+  std::string piped;
+  std::thread reader([&] { piped = read_file(fifo); });
+  run(fifo);
+  reader.join();
+  run(dir / "copy.xml");
+  const std::string file = read_file(dir / "copy.xml");
+  EXPECT_FALSE(file.empty());
+  EXPECT_LT(file.size(), document.size() / 100); // ended early: far from the whole copy
+  EXPECT_TRUE(piped == file) << piped.size() << " bytes piped, " << file.size() << " in the file";
+
+  // A check that the caller stops removes the files it was writing, but no pipe.
+  driver::Options opt;
+  opt.document = document;
+  opt.progress = [](const driver::Postup &, void *) { return true; };
+  driver::Zadani zadani;
+  zadani.chyby = (dir / "stopped.csv").string();
+  zadani.vystup = fifo.string();
+  std::thread drain([&] { read_file(fifo); });
+  report::StringSink console;
+  EXPECT_EQ(driver::run(zadani, console, opt), driver::kZastaveno);
+  drain.join();
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_FALSE(fs::exists(zadani.chyby));
   fs::remove_all(dir);
 }
 
