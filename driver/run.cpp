@@ -41,35 +41,35 @@ std::vector<std::string> vstupy(Kontrola &k, bool &velky) {
   return jmena;
 }
 
+// The protocol and the output copy of a run, opened or created but not yet emptied.
+struct Otevrene {
+  std::unique_ptr<Vystup> protokol, kopie;
+  // Closes both, removing what this run created.
+  void zahod() {
+    for (auto *v : {&kopie, &protokol})
+      if (*v)
+        (*v)->zahod();
+  }
+};
+
 // Opens the protocol and the output copy, and refuses either when it is the same file as an
 // input of the run, or (the copy) as the protocol, however the names are written. Both are
 // opened, or created, without being emptied, and their identities are taken from the open
 // files; the inputs' identities are taken afterwards, so that a name reaching a file created
-// here is caught too. A refused run removes what it created and has changed nothing; only
-// after every comparison are the files emptied and written. An output copy that cannot be
-// created is reported after the protocol is open, into the protocol as well.
-void otevri_vystupy(Kontrola &k) {
+// here is caught too. A refused run removes what it created and has changed nothing.
+Otevrene otevri_vystupy(Kontrola &k, bool do_souboru, bool kopie_do_souboru) {
   report::State &r = k.overeni.report;
-  State &d = k.overeni.driver;
-  reader::State &reader = k.cteni.reader;
-  const Options &opt = d.opt;
-  const bool do_souboru = !opt.no_protocol && opt.protocol_writer == nullptr;
-  const bool kopie_do_souboru = d.s_vystup != "..." && opt.copy_writer == nullptr;
-  std::unique_ptr<Vystup> protokol, kopie;
+  const State &d = k.overeni.driver;
+  Otevrene o;
   if (do_souboru) {
-    protokol = Vystup::otevri(d.s_chyby);
-    if (!protokol)
+    o.protokol = Vystup::otevri(d.s_chyby);
+    if (!o.protokol)
       nelze_otevrit(r, d.s_chyby, false);
   }
   if (kopie_do_souboru)
-    kopie = Vystup::otevri(d.s_vystup);
-  auto zahod = [&] {
-    for (auto *v : {&kopie, &protokol})
-      if (*v)
-        (*v)->zahod();
-  };
+    o.kopie = Vystup::otevri(d.s_vystup);
   auto odmitni = [&](const std::string &name) {
-    zahod();
+    o.zahod();
     nelze_otevrit(r, name, false);
   };
   bool velky = false;
@@ -87,19 +87,34 @@ void otevri_vystupy(Kontrola &k) {
       odmitni(name);
     ids.push_back(i);
   };
-  porovnej(protokol, d.s_chyby);
-  porovnej(kopie, d.s_vystup);
+  porovnej(o.protokol, d.s_chyby);
+  porovnej(o.kopie, d.s_vystup);
+  return o;
+}
 
+// The sinks of the protocol and the output copy: the caller's functions, or the files, only
+// now emptied. An output copy that cannot be created is reported after the protocol is open,
+// into the protocol as well.
+void otevri_sinky(Kontrola &k) {
+  report::State &r = k.overeni.report;
+  State &d = k.overeni.driver;
+  reader::State &reader = k.cteni.reader;
+  const Options &opt = d.opt;
+  const bool do_souboru = !opt.no_protocol && opt.protocol_writer == nullptr;
+  const bool kopie_do_souboru = d.s_vystup != "..." && opt.copy_writer == nullptr;
+  Otevrene o = otevri_vystupy(k, do_souboru, kopie_do_souboru);
   if (opt.protocol_writer != nullptr) {
     r.errsoub =
         std::make_unique<report::CallbackSink>(opt.protocol_writer, opt.protocol_writer_context);
   } else if (opt.no_protocol) {
     r.errsoub = std::make_unique<report::DiscardSink>();
   } else {
-    const Zapsany zapsany{protokol->cesta(), protokol->identita()};
-    std::FILE *f = protokol->predej();
-    if (f == nullptr)
-      odmitni(d.s_chyby);
+    const Zapsany zapsany{o.protokol->cesta(), o.protokol->identita()};
+    std::FILE *f = o.protokol->predej();
+    if (f == nullptr) {
+      o.zahod();
+      nelze_otevrit(r, d.s_chyby, false);
+    }
     r.errsoub = report::FileSink::adopt(f);
     if (r.errsoub->lze_zkratit()) // a file, not a device or a pipe
       d.zapsane.push_back(zapsany);
@@ -109,11 +124,11 @@ void otevri_vystupy(Kontrola &k) {
         std::make_unique<report::CallbackSink>(opt.copy_writer, opt.copy_writer_context);
     reader.sw_vystup = 'A';
   } else if (kopie_do_souboru) {
-    const Zapsany zapsany{kopie ? kopie->cesta() : d.s_vystup,
-                          kopie ? kopie->identita() : Identita{}};
-    std::FILE *f = kopie ? kopie->predej() : nullptr;
+    const Zapsany zapsany{o.kopie ? o.kopie->cesta() : d.s_vystup,
+                          o.kopie ? o.kopie->identita() : Identita{}};
+    std::FILE *f = o.kopie ? o.kopie->predej() : nullptr;
     if (f == nullptr) {
-      zahod();
+      o.zahod();
       nelze_otevrit(r, d.s_vystup, true);
     }
     reader.outsoub = report::FileSink::adopt(f);
@@ -128,7 +143,7 @@ void otevri_soubory(Kontrola &k) {
   report::State &r = k.overeni.report;
   const State &d = k.overeni.driver;
   Vstupy &v = k.cteni.vstupy;
-  otevri_vystupy(k);
+  otevri_sinky(k);
   if (d.seznam) {
     if (!v.linsoub) // read with the inputs' names, or it could not be read
       nelze_otevrit(r, d.s_vstsez, true);

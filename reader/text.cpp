@@ -9,22 +9,29 @@
 
 namespace reader {
 
-int StrToDbl(double &out, std::string_view text, char typ) {
-  // Most values are whole numbers of a few digits: up to 19 of them fit in 64 bits.
-  if (!text.empty() && text.size() <= 19) {
-    std::uint64_t v = 0;
-    std::size_t i = 0;
-    for (; i < text.size(); ++i) {
-      const unsigned d = static_cast<unsigned char>(text[i]) - unsigned{'0'};
-      if (d > 9)
-        break;
-      v = v * 10 + d;
-    }
-    if (i == text.size()) {
-      out = static_cast<double>(v);
-      return 0;
-    }
+namespace {
+
+// Most values are whole numbers of a few digits: up to 19 of them fit in 64 bits. True, with
+// the value, when the text is such a number.
+bool kratke_cele(std::string_view text, double &out) {
+  if (text.empty() || text.size() > 19)
+    return false;
+  std::uint64_t v = 0;
+  for (char c : text) {
+    const unsigned d = static_cast<unsigned char>(c) - unsigned{'0'};
+    if (d > 9)
+      return false;
+    v = v * 10 + d;
   }
+  out = static_cast<double>(v);
+  return true;
+}
+
+} // namespace
+
+int StrToDbl(double &out, std::string_view text, char typ) {
+  if (kratke_cele(text, out))
+    return 0;
   const bool tecka_smi = typ == 'R'; // one decimal point allowed
   bool tecka = false, minus = false;
   bool cislice = false; // any digit at all

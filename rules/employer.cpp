@@ -44,10 +44,10 @@ void chk_ZamId(State &s, std::string_view id) {
     return;
   }
   ++s.nTabZamId;
-  if (s.nTabZamId == 100)
-    zpracuj_chybu(s, s_cislo_radky(s), "WL901", "zamestnavatel", id, "   ");
-  else if (s.nTabZamId < 100)
+  if (s.nTabZamId < 100)
     s.TabZamId.emplace_back(id);
+  else if (s.nTabZamId == 100)
+    zpracuj_chybu(s, s_cislo_radky(s), "WL901", "zamestnavatel", id, "   ");
 }
 
 // The budgeted headcount against the recalculated (AA0114) and registered (AA0115) headcount:
