@@ -35,16 +35,13 @@ constexpr std::string_view kNapoveda[] = {
 
 void fatal(report::State &r, std::string_view head, const std::string &name, bool do_protokolu,
            bool smazat) {
+  const std::initializer_list<std::string_view> zprava = {head, name, "\n Program ukoncen\n"};
   if (smazat)
     r.konzole->put(kSmazat);
-  report::Sink *protokol = do_protokolu ? r.errsoub.get() : nullptr;
-  for (report::Sink *out : {r.konzole, protokol}) {
-    if (out == nullptr)
-      continue;
-    out->put(head);
-    out->put(name);
-    out->put("\n Program ukoncen\n");
-  }
+  for (std::string_view cast : zprava)
+    r.konzole->put(cast);
+  if (do_protokolu && r.errsoub != nullptr)
+    report::pis_ukonceni(r, zprava);
   throw Stop{13};
 }
 

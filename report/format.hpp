@@ -30,7 +30,12 @@ struct Format {
   void (*pis_radek)(Sink &out, const Nalez &row);                // one error row
   void (*pis_souhrn)(Sink &out, const Pocty &EtabNum);           // rows per code; nullptr: none
   void (*pis_celkem)(Sink &out, std::int64_t e, std::int64_t w); // totals and the trailer
+  // The message of a run that stops, in its pieces, in the place of the end; `hlavicka`: after
+  // the header.
+  void (*pis_ukonceni)(Sink &out, std::initializer_list<std::string_view> zprava, bool hlavicka);
 };
+// The message of a run that stops as it stands: the end of the HTML, CSV and text protocols.
+void pis_zpravu(Sink &out, std::initializer_list<std::string_view> zprava, bool hlavicka);
 extern const Format kFormatHtml;
 extern const Format kFormatCsv;
 extern const Format kFormatText;

@@ -63,6 +63,6 @@ void pis_celkem(Sink &out, std::int64_t e, std::int64_t w) {
 
 } // namespace
 
-const Format kFormatCsv = {pis_hlavicku, pis_radek, nullptr, pis_celkem};
+const Format kFormatCsv = {pis_hlavicku, pis_radek, nullptr, pis_celkem, pis_zpravu};
 
 } // namespace report

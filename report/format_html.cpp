@@ -70,6 +70,6 @@ void pis_celkem(Sink &out, std::int64_t e, std::int64_t w) {
 
 } // namespace
 
-const Format kFormatHtml = {pis_hlavicku, pis_radek, pis_souhrn, pis_celkem};
+const Format kFormatHtml = {pis_hlavicku, pis_radek, pis_souhrn, pis_celkem, pis_zpravu};
 
 } // namespace report

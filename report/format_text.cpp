@@ -49,6 +49,6 @@ void pis_celkem(Sink &out, std::int64_t e, std::int64_t w) {
 
 } // namespace
 
-const Format kFormatText = {pis_hlavicku, pis_radek, nullptr, pis_celkem};
+const Format kFormatText = {pis_hlavicku, pis_radek, nullptr, pis_celkem, pis_zpravu};
 
 } // namespace report

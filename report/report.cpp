@@ -21,6 +21,16 @@ const Format &format(char sw_err) {
 void pis_hlavicku(State &r, std::string_view vstup, std::string_view razitko,
                   std::string_view program) {
   format(r.sw_err).pis_hlavicku(*r.errsoub, {vstup, razitko, program});
+  r.hlavicka = true;
+}
+
+void pis_ukonceni(State &r, std::initializer_list<std::string_view> zprava) {
+  format(r.sw_err).pis_ukonceni(*r.errsoub, zprava, r.hlavicka);
+}
+
+void pis_zpravu(Sink &out, std::initializer_list<std::string_view> zprava, bool) {
+  for (std::string_view cast : zprava)
+    out.put(cast);
 }
 
 void pis_zaver(State &r) {

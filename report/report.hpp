@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -247,6 +248,7 @@ struct State {
   Pocty EtabNum{};               // rows written per catalogue row
   Posluchac posluchac = nullptr; // told of every row written to the protocol
   void *posluchac_kontext = nullptr;
+  bool hlavicka = false; // the header has been written
 };
 
 // Reports one finding: counts it by weight and by catalogue row, and writes its row unless it
@@ -259,6 +261,10 @@ void pis_hlavicku(State &r, std::string_view vstup, std::string_view razitko,
 // The end of the protocol, in its format: the rows per code (HTML only), the totals of weight
 // E and W and the trailer.
 void pis_zaver(State &r);
+// The message of a run that stops, in the place of the protocol's end: as it stands, or in
+// XML as the text of an element that ends the document (after the document's beginning when
+// the header is not written yet), so that the protocol still parses.
+void pis_ukonceni(State &r, std::initializer_list<std::string_view> zprava);
 
 // Writes a text that comes from the document, the command line or the catalogue into an HTML
 // or XML protocol, with & < > " as entities.

@@ -295,8 +295,8 @@ static void last_words(const char *bytes, size_t size, void *context) {
 }
 
 /* Memory that runs out ends the check with 13 and says so on the console and in the
- * protocol; nothing is thrown into C. Run in a child with a limit on its address space that
- * leaves a few megabytes for an employer of many valid records. */
+ * protocol, which in XML stays a whole document; nothing is thrown into C. Run in a child with a
+ * limit on its address space that leaves a few megabytes for an employer of many valid records. */
 static void out_of_memory(const char *folder) {
   struct text big = {0};
   const char *head = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<KUF verze=\"1.6\">\n"
@@ -328,7 +328,7 @@ static void out_of_memory(const char *folder) {
   }
   append(&big, "</zamestnavatel>\n</KUF>\n", 24);
   char protocol[4096];
-  snprintf(protocol, sizeof protocol, "%s/memory.txt", folder);
+  snprintf(protocol, sizeof protocol, "%s/memory.xml", folder);
   fflush(NULL);
   pid_t child = fork();
   if (child == 0) {
@@ -353,8 +353,9 @@ static void out_of_memory(const char *folder) {
   }
   int status = 0;
   EXPECT(waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  /* The XML protocol stays a whole document: the message ends it in <Ukonceni>. */
   struct text written = read_file(protocol);
-  const char *tail = " Nedostatek pameti\n Program ukoncen\n";
+  const char *tail = "<Ukonceni> Nedostatek pameti\n Program ukoncen\n</Ukonceni>\n</KUF_chyby>\n";
   EXPECT(written.size > strlen(tail) &&
          memcmp(written.data + written.size - strlen(tail), tail, strlen(tail)) == 0);
   free(written.data);
