@@ -6,8 +6,9 @@
 //   {typ: 'kontrola', soubory: [File], bezVarovani}   check; rows, progress, 'hotovo', 'radky'
 //   {typ: 'text', od, po, dotaz}   lines od..po-1 (from 0) of the reports read as one stream
 //   {typ: 'soubor', format: 'htm'|'csv'|'txt'|'xml'|'kopie'}   one file to download
-// Messages to the page: 'nalezy' (rows), 'prubeh', 'hotovo', 'radky' (the number of lines and
-// the first line of each report), 'text', 'soubor', 'chyba'. The reports stay here only: the
+// Messages to the page: 'kodovani' (the reports not saved in Windows-1250), 'nalezy' (rows),
+// 'prubeh', 'hotovo', 'radky' (the number of lines and the first line of each report), 'text',
+// 'soubor', 'chyba'. The reports stay here only: the
 // page asks for the lines it shows.
 'use strict';
 
@@ -126,6 +127,42 @@ function zacatkyRadek(obsahy) {
   return zacatky;
 }
 
+// Why a report is not in Windows-1250, as its first bytes tell, or null when it is. The checker
+// reads every report as Windows-1250, as the office does; the page only warns. A byte order
+// mark is the surest sign; else the encoding that the XML declaration names (the names of
+// Windows-1250 in any case). A document that names no encoding is UTF-8 by the rules of XML,
+// and any XML reader takes it so: it is reported too. A document that names Windows-1250 but
+// whose first megabyte holds letters that are only whole as UTF-8 was saved as UTF-8 by an
+// editor that kept the declaration: the letters of Windows-1250 almost never make such a
+// sequence (a Czech letter, from 0xE1 on, would need two bytes of 0x80-0xBF after it).
+const WINDOWS_1250 = /^(windows-1250|cp1250)$/i;
+
+function kodovaniVykazu(b) {
+  if (b[0] === 0xef && b[1] === 0xbb && b[2] === 0xbf)
+    return {duvod: 'bom', nazev: 'UTF-8'};
+  if ((b[0] === 0xfe && b[1] === 0xff) || (b[0] === 0xff && b[1] === 0xfe))
+    return {duvod: 'bom', nazev: 'UTF-16'};
+  const hlava = new TextDecoder('latin1').decode(b.subarray(0, 512));
+  const deklarace = /^\s*<\?xml(\s[^>]*?)?\?>/.exec(hlava);
+  const nazev = deklarace && /\sencoding\s*=\s*(["'])([^"']*)\1/.exec(deklarace[1] || '');
+  if (!nazev)
+    return {duvod: 'bez', nazev: ''};
+  if (!WINDOWS_1250.test(nazev[2].trim()))
+    return {duvod: 'deklarace', nazev: nazev[2]};
+  let konec = Math.min(b.length, 1 << 20);
+  const prvni = b.subarray(0, konec).findIndex(x => x >= 0x80);
+  if (prvni < 0)
+    return null;
+  while (konec > prvni && b[konec - 1] >= 0x80) // not into a letter cut by the megabyte's end
+    --konec;
+  try {
+    new TextDecoder('utf-8', {fatal: true}).decode(b.subarray(prvni, konec));
+  } catch {
+    return null;
+  }
+  return {duvod: 'obsah', nazev: nazev[2]};
+}
+
 async function kontrola(soubory, bezVarovani) {
   const zacatek = performance.now();
   await nacitani;
@@ -148,6 +185,13 @@ async function kontrola(soubory, bezVarovani) {
   obsahy = [], zacatky = null;
   for (const f of soubory)
     obsahy.push(new Uint8Array(await f.arrayBuffer()));
+  const jinak = [];
+  obsahy.forEach((b, i) => {
+    const k = kodovaniVykazu(b);
+    if (k)
+      jinak.push({jmeno: soubory[i].name, ...k});
+  });
+  postMessage({typ: 'kodovani', vykazy: jinak});
   for (let i = 0; i < soubory.length; ++i)
     modul.FS.writeFile(jmenoVeFS(jmena[i]), obsahy[i], {canOwn: true});
   let argument = jmena[0];

@@ -1,7 +1,7 @@
 """Headless Chromium driven by selenium (Debian's chromium, chromium-driver and
 python3-selenium, for /usr/bin/python3), with a fresh profile, a download folder and the
 performance log that lists every request the page makes; and the page's own steps: choose
-reports and wait for the check."""
+reports, wait for the check, press keys."""
 import contextlib
 import shutil
 import tempfile
@@ -9,7 +9,9 @@ import time
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 
 FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
@@ -55,3 +57,20 @@ def wait(driver, timeout):
             return s.split("/")[0]
         time.sleep(0.2)
     raise RuntimeError(f"the check did not end in {timeout} s (state {s})")
+
+
+def press(driver, *keys):
+    """Presses the keys, one after another, on the element that has the focus."""
+    chain = ActionChains(driver)
+    for k in keys:
+        chain.send_keys(k)
+    chain.perform()
+
+
+def size(driver, width, height=1000):
+    """Resizes the window so that the page's viewport is `width` pixels wide."""
+    driver.set_window_size(width, height)
+    inner = driver.execute_script("return innerWidth")
+    if inner != width:  # the window's frame, if any, is added
+        driver.set_window_size(2 * width - inner, height)
+    time.sleep(0.2)
