@@ -3,8 +3,8 @@ tree around this folder by CMake (a C++20 compiler and CMake 3.25 are needed):
 
     pip install --no-build-isolation ./python
 
-The library is built in python/build/cmake, or in the configured build folder that
-LD952_CMAKE_BUILD names (build/release, say), where it may already be up to date."""
+The library is built in python/build/cmake, or in the configured build folder whose absolute
+path LD952_CMAKE_BUILD gives ($PWD/build/release, say), where it may already be up to date."""
 import os
 import pathlib
 import re
@@ -46,7 +46,10 @@ class BuildWithLibrary(build_py):
         super().run()
         build = os.environ.get("LD952_CMAKE_BUILD")
         if build:
-            build = pathlib.Path(build).resolve()
+            build = pathlib.Path(build)
+            if not (build / "CMakeCache.txt").is_file():
+                sys.exit(f"ld952: LD952_CMAKE_BUILD={build} is no configured build folder "
+                         f"(seen from {pathlib.Path.cwd()}: give its absolute path)")
         else:
             build = HERE / "build" / "cmake"
             run("cmake", "-S", ROOT, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DKUF_TESTS=OFF",
