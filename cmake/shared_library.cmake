@@ -16,8 +16,12 @@ if(NOT KUF_SHARED)
   return()
 endif()
 
+# The layers that libld952.a combines (KUF_LAYERS of driver/CMakeLists.txt).
+if(NOT KUF_LAYERS)
+  message(FATAL_ERROR "shared_library.cmake is included after KUF_LAYERS names the layers")
+endif()
+set(KUF_SHARED_LAYERS ${KUF_LAYERS})
 set(KUF_SHARED_SOURCES)
-set(KUF_SHARED_LAYERS kuf_report kuf_reader kuf_rules kuf_driver)
 foreach(layer IN LISTS KUF_SHARED_LAYERS)
   get_target_property(dir ${layer} SOURCE_DIR)
   get_target_property(files ${layer} SOURCES)
