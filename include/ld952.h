@@ -11,8 +11,8 @@
  * Linking, on Linux:
  *   the shared library libld952.so.0:  cc app.c $(pkg-config --cflags --libs ld952)
  *     or in CMake: find_package(ld952 0.92 REQUIRED) and the target ld952::ld952;
- *   the static library libld952.a:     cc app.c -lld952 -lstdc++ -lm
- *     (pkg-config --static --libs ld952), or the CMake target ld952::static.
+ *   the static library libld952.a:     cc app.c -l:libld952.a -lstdc++ -lm
+ *     (-lld952 where no libld952.so stands beside it), or the CMake target ld952::static.
  * The shared library exports the functions below and nothing else. The layout of the
  * structures below is part of its binary interface, libld952.so.0: a program built with this
  * header runs with a library of the same SONAME. ld952_version tells which one it has. */
