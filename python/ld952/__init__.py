@@ -222,7 +222,8 @@ class _Check:
         self.console = []
         self.error = None
         self.user_progress = progress
-        self.on_finding = _FindingFn(self._guard(lambda f, _: self.findings.append(_finding(f[0]))))
+        self.on_finding = _FindingFn(
+            self._guard(lambda f, _: self.findings.append(_finding(f[0]))))
         self.on_console = _OutputFn(
             self._guard(lambda b, n, _: self.console.append(ctypes.string_at(b, n))))
         self.on_progress = _ProgressFn(self._guard(self._progress, 1))
@@ -233,7 +234,7 @@ class _Check:
                 return failed
             try:
                 return fn(*args)
-            except BaseException as e:  # noqa: B902 - raised again after the check
+            except BaseException as e:  # raised again when the library returns
                 self.error = e
                 return failed
 
@@ -243,7 +244,8 @@ class _Check:
         if self.user_progress is None:
             return 0
         q = p[0]
-        return 1 if self.user_progress(Progress(q.bytes_read, q.bytes_total, q.records, q.line)) else 0
+        stop = self.user_progress(Progress(q.bytes_read, q.bytes_total, q.records, q.line))
+        return 1 if stop else 0
 
     def result(self, code, totals):
         if self.error is not None:
