@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# CI: the Debian package of a release build. Makes it with cpack, installs it, runs the
-# installed program on the installed sample, finds the manual page, the copyright file and every
-# file that the installed README links to, removes the package again, and checks the manual page
-# for formatting warnings. Runs as root (dpkg).
+# CI: the Debian packages of a release build: ld952 (the program), libld952-0 (the shared
+# library) and libld952-dev (what programs build with). Makes them with cpack and checks what
+# each holds and depends on; installs the program alone, runs it on the installed sample, finds
+# the manual page, the copyright file and every file that the installed README links to; then
+# installs the library's two packages too and builds and runs a program against them through
+# pkg-config and through find_package; removes all three again, and checks the manual page for
+# formatting warnings. Runs as root (dpkg).
 #   .ci/package.sh [BUILD_DIR]     (default build/release, after its build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -24,36 +27,80 @@ warnings="$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l 
   fail "man cannot format $page"
 [ -z "$warnings" ] || fail "man warns on $page:"$'\n'"$warnings"
 
-# The package.
+# The packages.
 [ -f "$build/CPackConfig.cmake" ] || fail "$build is not a configured build folder"
-rm -f "$build"/ld952_*.deb
+packages=(ld952 libld952-0 libld952-dev)
+rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB >/dev/null) || fail "cpack -G DEB failed in $build"
-debs=("$build"/ld952_*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single ld952_*.deb in $build"
-deb="${debs[0]}"
-echo "package: $deb"
-[ "$(dpkg-deb -f "$deb" Package)" = ld952 ] || fail "the package is not called ld952"
-[ -z "$(dpkg-deb -f "$deb" Depends)" ] || fail "the package depends on: $(dpkg-deb -f "$deb" Depends)"
-contents="$(dpkg-deb -c "$deb")"
-for path in ./usr/bin/ld952 ./usr/share/man/man1/ld952.1.gz ./usr/share/doc/ld952/README.md \
-  ./usr/share/doc/ld952/copyright ./usr/share/doc/ld952/docs/protokol.png \
-  ./usr/share/doc/ld952/examples/kuf.xml ./usr/share/doc/ld952/examples/kuf-chyby.xml \
-  ./usr/share/ld952/schemas/kuf.xsd ./usr/share/ld952/schemas/protokol.xsd \
-  ./usr/lib/libld952.a ./usr/include/ld952.h; do
-  grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"
+declare -A deb
+for name in "${packages[@]}"; do
+  found=("$build/${name}_"*.deb)
+  [ ${#found[@]} -eq 1 ] && [ -f "${found[0]}" ] || fail "cpack made no single ${name}_*.deb in $build"
+  deb[$name]="${found[0]}"
+  echo "package: ${deb[$name]}"
+  [ "$(dpkg-deb -f "${deb[$name]}" Package)" = "$name" ] || fail "${deb[$name]} is not the package $name"
 done
+[ "$(ls "$build"/*.deb | wc -l)" -eq ${#packages[@]} ] || fail "cpack made other packages: $(ls "$build"/*.deb)"
 
-# Installed, the package is removed again however the checks end.
-if dpkg -s ld952 >/dev/null 2>&1; then
-  fail "ld952 is installed already; remove it first (dpkg -r ld952)"
+# What each holds: "PACKAGE PATH", where "PATH -> TARGET" is a symbolic link.
+holds=(
+  "ld952 ./usr/bin/ld952" "ld952 ./usr/share/man/man1/ld952.1.gz"
+  "ld952 ./usr/share/doc/ld952/README.md" "ld952 ./usr/share/doc/ld952/copyright"
+  "ld952 ./usr/share/doc/ld952/docs/protokol.png" "ld952 ./usr/share/doc/ld952/examples/kuf.xml"
+  "ld952 ./usr/share/doc/ld952/examples/kuf-chyby.xml" "ld952 ./usr/share/ld952/schemas/kuf.xsd"
+  "ld952 ./usr/share/ld952/schemas/protokol.xsd"
+  "libld952-0 ./usr/lib/libld952.so.0.92" "libld952-0 ./usr/lib/libld952.so.0 -> libld952.so.0.92"
+  "libld952-0 ./usr/share/doc/libld952-0/copyright"
+  "libld952-dev ./usr/include/ld952.h" "libld952-dev ./usr/lib/libld952.a"
+  "libld952-dev ./usr/lib/libld952.so -> libld952.so.0" "libld952-dev ./usr/lib/pkgconfig/ld952.pc"
+  "libld952-dev ./usr/lib/cmake/ld952/ld952Config.cmake"
+  "libld952-dev ./usr/lib/cmake/ld952/ld952ConfigVersion.cmake"
+  "libld952-dev ./usr/lib/cmake/ld952/ld952Targets.cmake"
+  "libld952-dev ./usr/share/doc/libld952-dev/copyright"
+)
+declare -A contents
+for name in "${packages[@]}"; do
+  contents[$name]="$(dpkg-deb -c "${deb[$name]}" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }')"
+done
+for entry in "${holds[@]}"; do
+  name="${entry%% *}" path="${entry#* }"
+  grep -qxF "$path" <<<"${contents[$name]}" || fail "the package $name lacks $path"
+done
+# Nothing of the library in the program's package, and no program in the library's.
+if grep -q 'ld952\.h\|libld952\|/cmake/\|pkgconfig' <<<"${contents[ld952]}"; then
+  fail "the package ld952 holds files of the library"
 fi
+if grep -q '^\./usr/bin/.' <<<"${contents[libld952-0]}"$'\n'"${contents[libld952-dev]}"; then
+  fail "a package of the library holds a program"
+fi
+dpkg-deb --fsys-tarfile "${deb[libld952-dev]}" | tar -xOf - ./usr/lib/pkgconfig/ld952.pc |
+  grep -qx 'prefix=/usr' || fail "the packaged ld952.pc does not say prefix=/usr"
+
+# What each depends on: the program nothing, the shared library the C and C++ runtimes alone,
+# the development files the shared library of their version.
+[ -z "$(dpkg-deb -f "${deb[ld952]}" Depends)" ] || fail "ld952 depends on: $(dpkg-deb -f "${deb[ld952]}" Depends)"
+depends="$(dpkg-deb -f "${deb[libld952-0]}" Depends | tr ',' '\n' | sed 's/ *(.*//; s/^ *//' | sort | xargs)"
+[ "$depends" = "libc6 libgcc-s1 libstdc++6" ] || fail "libld952-0 depends on: $depends"
+[ "$(dpkg-deb -f "${deb[libld952-dev]}" Depends)" = "libld952-0 (= 0.92)" ] ||
+  fail "libld952-dev depends on: $(dpkg-deb -f "${deb[libld952-dev]}" Depends)"
+shlibs="$(dpkg-deb --ctrl-tarfile "${deb[libld952-0]}" | tar -xOf - ./shlibs)" ||
+  fail "libld952-0 has no shlibs file"
+[ "$shlibs" = "libld952 0 libld952-0 (>= 0.92)" ] || fail "the shlibs file of libld952-0 says: $shlibs"
+
+# Installed, the packages are removed again however the checks end.
+for name in "${packages[@]}"; do
+  if dpkg -s "$name" >/dev/null 2>&1; then
+    fail "$name is installed already; remove it first (dpkg --purge ${packages[*]})"
+  fi
+done
 work="$(mktemp -d)"
 cleanup() {
-  dpkg -r ld952 >/dev/null 2>&1 || true
+  dpkg --purge "${packages[@]}" >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
-dpkg -i "$deb" >/dev/null || fail "dpkg -i $deb failed"
+# The program alone first: it needs nothing of the library.
+dpkg -i "${deb[ld952]}" >/dev/null || fail "dpkg -i ${deb[ld952]} failed"
 
 program=/usr/bin/ld952
 [ -x "$program" ] || fail "$program is not installed"
@@ -92,9 +139,47 @@ done
 
 manual="$(man -w ld952)" || fail "man -w ld952 finds no manual page"
 [ "$manual" = /usr/share/man/man1/ld952.1.gz ] || fail "man -w ld952 gives $manual"
+
+# The library's packages: a program built against them, through pkg-config and through
+# find_package, loads /usr/lib/libld952.so.0 (or /lib's, the same file) and checks the
+# installed sample.
+dpkg -i "${deb[libld952-0]}" "${deb[libld952-dev]}" >/dev/null || fail "dpkg -i of the library's packages failed"
+cat >version.c <<'EOF'
+#include <ld952.h>
+#include <stdio.h>
+int main(void) {
+  struct ld952_totals t;
+  struct ld952_options o = {.input = "/usr/share/doc/ld952/examples/kuf-chyby.xml"};
+  int code = ld952_check_file(&o, &t);
+  printf("%s %d %lld\n", ld952_version(), code, t.errors);
+  return 0;
+}
+EOF
+unset PKG_CONFIG_PATH PKG_CONFIG_LIBDIR
+# shellcheck disable=SC2046
+cc -std=c11 -Wall -Werror version.c $(pkg-config --cflags --libs ld952) -o version-pc ||
+  fail "a program does not build with pkg-config against the installed packages"
+printf '%s\n' 'cmake_minimum_required(VERSION 3.16)' 'project(version C)' \
+  'find_package(ld952 0.92 REQUIRED)' 'add_executable(version version.c)' \
+  'target_link_libraries(version PRIVATE ld952::ld952)' >CMakeLists.txt
+(cmake -S . -B cmake-build && cmake --build cmake-build) >cmake.log 2>&1 ||
+  fail "a program does not build with find_package(ld952) against the installed packages:"$'\n'"$(cat cmake.log)"
+for built in ./version-pc ./cmake-build/version; do
+  loaded="$(ldd "$built" | awk '$1 == "libld952.so.0" { print $3 }')"
+  [ -n "$loaded" ] && [ "$(realpath "$loaded")" = /usr/lib/libld952.so.0.92 ] ||
+    fail "$built does not load /usr/lib/libld952.so.0 but: $loaded"
+  said="$("$built")" || fail "$built failed"
+  [[ "$said" =~ ^0\.92\ 0\ [1-9][0-9]*$ ]] || fail "$built said: $said"
+done
 cd "$root"
 
-dpkg -r ld952 >/dev/null || fail "dpkg -r ld952 failed"
-[ ! -e "$program" ] || fail "$program is still there after dpkg -r"
-[ ! -e /usr/share/doc/ld952 ] || fail "/usr/share/doc/ld952 is still there after dpkg -r"
-echo "package: installed, ran, found its manual page and removed cleanly"
+dpkg --purge "${packages[@]}" >/dev/null || fail "dpkg --purge ${packages[*]} failed"
+for gone in "$program" /usr/share/doc/ld952 /usr/lib/libld952.so.0 /usr/lib/libld952.so \
+  /usr/include/ld952.h /usr/lib/pkgconfig/ld952.pc /usr/lib/cmake/ld952; do
+  [ ! -e "$gone" ] || fail "$gone is still there after dpkg --purge"
+done
+for name in "${packages[@]}"; do
+  [ -z "$(dpkg-query -W -f '${db:Status-Abbrev}' "$name" 2>/dev/null)" ] ||
+    fail "dpkg still knows $name after dpkg --purge"
+done
+echo "package: installed, ran, found its manual page, built against the library and removed cleanly"

@@ -3,8 +3,10 @@
 # "<!-- recipe: NAME -->" out of the README, runs the two recipes for a folder of reports, under
 # sh and under bash, on a folder whose path and report names hold blanks, full stops, Czech
 # letters (UTF-8) and a leading "-" or "@", and checks what they leave; compiles the C example,
-# links it as the README says and runs it; and checks that the manual page's copies of the
-# recipes are the README's, character for character.
+# links it as the README says with the build's libld952.a and runs it, and again against the
+# files that `cmake --install` puts into a temporary folder, through pkg-config and through
+# find_package(ld952), with the shared and the static library; and checks that the manual
+# page's copies of the recipes are the README's, character for character.
 #   .ci/recipes.sh [BUILD_DIR]     (default build/release, after its build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -37,8 +39,9 @@ page_recipe() {
 
 program="$build/driver/ld952"
 library="$build/driver/libld952.a"
+shared="$build/lib/libld952.so"
 [ -x "$program" ] || fail "no program $program; build first"
-[ -f "$library" ] || fail "no library $library; build first"
+[ -f "$library" ] && [ -f "$shared" ] || fail "no library $library or $shared; build first"
 for name in list each c; do
   [ -n "$(recipe "$name")" ] || fail "README.md has no block marked recipe: $name"
 done
@@ -153,30 +156,87 @@ for shell in sh bash; do
 done
 echo "recipes: list mode and one run per report, under sh and bash, on ${#sample[@]} reports"
 
-# The C example, with a main that hands it a report read whole: 0 without errors, 1 with.
+# The C example, with a main that hands it a report from a file: 0 without errors, 1 with, 2
+# when the window was closed (a second argument) before the check began.
 recipe c >"$work/example.c"
 cat >>"$work/example.c" <<'EOF'
 
-#include <stdlib.h>
-
 int main(int argc, char **argv) {
-  static char xml[1 << 20];
-  FILE *f = argc == 2 ? fopen(argv[1], "rb") : NULL;
+  FILE *f = argc >= 2 ? fopen(argv[1], "rb") : NULL;
   if (f == NULL)
-    return 2;
-  size_t size = fread(xml, 1, sizeof xml, f);
+    return 3;
+  window_closed = argc == 3;
+  int code = check_export(f);
   fclose(f);
-  return check_export(xml, size);
+  return code;
 }
 EOF
-cc -std=c99 -Wall -Wextra -Werror -I"$root/include" "$work/example.c" -o "$work/example" \
+# Runs the example, the command $2..., on both samples; $1 says how it was built.
+run_example() {
+  local how="$1" status
+  shift
+  status=0
+  "$@" "$root/examples/kuf.xml" >"$work/c-kuf.txt" || status=$?
+  [ "$status" -eq 0 ] && [ ! -s "$work/c-kuf.txt" ] || fail "the C example ($how) on kuf.xml: $status"
+  status=0
+  "$@" "$root/examples/kuf-chyby.xml" >"$work/c-chyby.txt" || status=$?
+  [ "$status" -eq 1 ] || fail "the C example ($how) on kuf-chyby.xml returned $status, not 1"
+  [ "$(wc -l <"$work/c-chyby.txt")" -eq "$(($(wc -l <"$work/ref-kuf-chyby.rows") - 6))" ] ||
+    fail "the C example ($how) on kuf-chyby.xml showed not one line per row of the protocol"
+  status=0
+  "$@" "$root/examples/kuf-chyby.xml" closed >"$work/c-closed.txt" || status=$?
+  [ "$status" -eq 2 ] && [ ! -s "$work/c-closed.txt" ] ||
+    fail "the C example ($how) with its window closed returned $status, not 2"
+}
+cflags=(-std=c11 -Wall -Wextra -Werror)
+cc "${cflags[@]}" -I"$root/include" "$work/example.c" -o "$work/example" \
   -L"$build/driver" -lld952 -lstdc++ -lm || fail "the C example does not build as the README says"
-status=0
-"$work/example" "$root/examples/kuf.xml" >"$work/c-kuf.txt" || status=$?
-[ "$status" -eq 0 ] && [ ! -s "$work/c-kuf.txt" ] || fail "the C example on kuf.xml: $status"
-status=0
-"$work/example" "$root/examples/kuf-chyby.xml" >"$work/c-chyby.txt" || status=$?
-[ "$status" -eq 1 ] || fail "the C example on kuf-chyby.xml returned $status, not 1"
-[ "$(wc -l <"$work/c-chyby.txt")" -eq "$(($(wc -l <"$work/ref-kuf-chyby.rows") - 6))" ] ||
-  fail "the C example on kuf-chyby.xml showed not one line per row of the protocol"
-echo "recipes: the C example builds, links and returns 0 and 1"
+run_example "libld952.a of the build" "$work/example"
+echo "recipes: the C example builds, links and returns 0, 1 and 2"
+
+# The same against the installed files, not the build tree: through pkg-config, with the shared
+# library and with the static one, and through the CMake package, with each of its targets.
+prefix="$work/prefix"
+cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install $build failed"
+pc="$(find "$prefix" -name ld952.pc)"
+[ -n "$pc" ] || fail "cmake --install put no ld952.pc under $prefix"
+export PKG_CONFIG_LIBDIR="${pc%/*}" PKG_CONFIG_PATH=
+libdir="$(pkg-config --variable=libdir ld952)"
+[ "$libdir" = "$prefix/lib" ] || fail "ld952.pc says its libdir is $libdir, not $prefix/lib"
+# The libld952 that a program loads, as the dynamic loader finds it: "NAME PATH".
+loads() {
+  env "${@:2}" ldd "$1" | awk '$1 ~ /^libld952/ { print $1, $3 }'
+}
+# shellcheck disable=SC2046
+cc "${cflags[@]}" "$work/example.c" $(pkg-config --cflags --libs ld952) -o "$work/example-pc" ||
+  fail "the C example does not build with pkg-config --cflags --libs ld952"
+[ "$(loads "$work/example-pc" LD_LIBRARY_PATH="$libdir")" = "libld952.so.0 $libdir/libld952.so.0" ] ||
+  fail "the example built with pkg-config does not load $libdir/libld952.so.0"
+run_example "pkg-config, shared" env LD_LIBRARY_PATH="$libdir" "$work/example-pc"
+# shellcheck disable=SC2046
+cc "${cflags[@]}" "$work/example.c" $(pkg-config --cflags --libs-only-L ld952) -l:libld952.a \
+  -lstdc++ -lm -o "$work/example-pc-static" || fail "the C example does not build with -l:libld952.a"
+[ -z "$(loads "$work/example-pc-static")" ] || fail "the static example loads the shared library"
+run_example "pkg-config, static" "$work/example-pc-static"
+
+mkdir "$work/cmake-example"
+cp "$work/example.c" "$work/cmake-example/"
+cat >"$work/cmake-example/CMakeLists.txt" <<'EOF'
+cmake_minimum_required(VERSION 3.16)
+project(payroll C)
+set(CMAKE_C_STANDARD 11)
+find_package(ld952 0.92 REQUIRED)
+add_executable(payroll example.c)
+target_link_libraries(payroll PRIVATE ld952::ld952)
+add_executable(payroll-static example.c)
+target_link_libraries(payroll-static PRIVATE ld952::static)
+EOF
+(cmake -S "$work/cmake-example" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_C_FLAGS="-Wall -Wextra -Werror" && cmake --build "$work/cmake-build") >"$work/cmake.log" 2>&1 ||
+  fail "the C example does not build with find_package(ld952):"$'\n'"$(cat "$work/cmake.log")"
+[ "$(loads "$work/cmake-build/payroll")" = "libld952.so.0 $libdir/libld952.so.0" ] ||
+  fail "the example built with ld952::ld952 does not load $libdir/libld952.so.0"
+[ -z "$(loads "$work/cmake-build/payroll-static")" ] || fail "ld952::static loads the shared library"
+run_example "ld952::ld952" "$work/cmake-build/payroll"
+run_example "ld952::static" "$work/cmake-build/payroll-static"
+echo "recipes: the C example builds against the installed files with pkg-config and find_package"

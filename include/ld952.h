@@ -6,7 +6,16 @@
  * All texts are Windows-1250. Every call is a check of its own, with all its state in an
  * object of that call: calls may run at the same time on different threads (with different
  * files), and a callback may start another check. A check may read the report on a second
- * thread of its own; every callback is made on the calling thread, in the order of the report. */
+ * thread of its own; every callback is made on the calling thread, in the order of the report.
+ *
+ * Linking, on Linux:
+ *   the shared library libld952.so.0:  cc app.c $(pkg-config --cflags --libs ld952)
+ *     or in CMake: find_package(ld952 0.92 REQUIRED) and the target ld952::ld952;
+ *   the static library libld952.a:     cc app.c -l:libld952.a -lstdc++ -lm
+ *     (-lld952 where no libld952.so stands beside it), or the CMake target ld952::static.
+ * The shared library exports the functions below and nothing else. The layout of the
+ * structures below is part of its binary interface, libld952.so.0: a program built with this
+ * header runs with a library of the same SONAME. ld952_version tells which one it has. */
 #ifndef LD952_H
 #define LD952_H
 
@@ -56,7 +65,9 @@ struct ld952_progress {
   long long line;                 /* the line being read, as the console's progress line */
 };
 
+/* Each callback receives the context pointer given beside it in ld952_options. */
 typedef void (*ld952_finding_fn)(const struct ld952_finding *finding, void *context);
+/* Receives the next `size` bytes of the console text (not NUL-terminated). */
 typedef void (*ld952_output_fn)(const char *bytes, size_t size, void *context);
 /* Returns 0 to go on; any other value stops the check (LD952_STOPPED). */
 typedef int (*ld952_progress_fn)(const struct ld952_progress *progress, void *context);
@@ -65,8 +76,9 @@ typedef int (*ld952_progress_fn)(const struct ld952_progress *progress, void *co
  * the report is checked, and the check returns LD952_FAILED naming that file). */
 typedef int (*ld952_write_fn)(const char *bytes, size_t size, void *context);
 /* Reads the next bytes of the report into `buffer`, at most `size` of them (fewer are fine).
- * Returns how many it read, 0 at the end of the report, or a negative number when the report
- * cannot be read on (the check then ends as for a file that cannot be read: LD952_FAILED). */
+ * Returns how many it read, 0 at the end of the report (it is not called again), or a negative
+ * number when the report cannot be read on (the check then ends as for a file that cannot be
+ * read: LD952_FAILED). A count above `size` is taken as such a failure too. */
 typedef ptrdiff_t (*ld952_read_fn)(void *buffer, size_t size, void *context);
 
 /* What the command line gives (ld952 input protocol output_copy -w), as fields: every name is
@@ -83,12 +95,13 @@ struct ld952_options {
   void *finding_context;
   ld952_output_fn on_console; /* receives the console text; NULL: it is dropped */
   void *console_context;
-  ld952_progress_fn on_progress; /* told after every piece of a report read (64 kB) and at the
-                                    end of a check that ran to its end; may be NULL. A non-zero
-                                    return stops the check at once: it returns LD952_STOPPED,
-                                    its files are closed and the protocol and output copy
-                                    files it was writing are removed (a callback of on_protocol
-                                    or on_output_copy has what it received so far) */
+  ld952_progress_fn on_progress; /* told after every piece of a report read (64 kB, or what
+                                    the read callback gave) and at the end of a check that ran
+                                    to its end, when its return no longer matters; may be NULL.
+                                    A non-zero return stops the check at once: it returns
+                                    LD952_STOPPED, its files are closed and the protocol and
+                                    output copy files it was writing are removed (a callback of
+                                    on_protocol or on_output_copy has what it received so far) */
   void *progress_context;
   /* Added in 0.92; fields a caller leaves zero keep the behaviour of 0.91. */
   ld952_write_fn on_protocol; /* non-NULL: the protocol goes to this callback and no file is
@@ -99,9 +112,13 @@ struct ld952_options {
                                     is written, `output_copy` is not read) */
   void *output_copy_context;
   int threads; /* 0: two threads where the process may use two processors, else one; 1: the
-                  check runs on the calling thread alone; 2: two. The bytes out are the same */
+                  check runs on the calling thread alone; 2: two; any other value as 0. The
+                  bytes out are the same */
 };
 
+/* The counts of a check: filled in by one that returns LD952_OK (the whole report) or
+ * LD952_STOPPED (up to the stop); after LD952_FAILED they are the counts up to the failure,
+ * or left as they were by a check that could not start. */
 struct ld952_totals {
   long long errors;   /* findings of weight E */
   long long warnings; /* findings of weight W, suppressed ones included */
@@ -124,7 +141,8 @@ int ld952_check_buffer(const void *data, size_t size, const struct ld952_options
 /* The same, with the report (or with `list` the list file, read whole: at most 16 MiB) read
  * through `read` in pieces as the check goes: the check holds no more of it than a check of a
  * file does (64 kB at a time), whatever its size. options->input names the report in the
- * protocol and the messages only. The progress's bytes_total is 0: the size is not known. */
+ * protocol and the messages only. The progress's bytes_total is 0: the size is not known.
+ * A NULL `read` is an empty report. */
 int ld952_check_stream(ld952_read_fn read, void *read_context, const struct ld952_options *options,
                        struct ld952_totals *totals);
 
@@ -132,7 +150,8 @@ int ld952_check_stream(ld952_read_fn read, void *read_context, const struct ld95
  * Returns the exit code (1 after the help text). */
 int ld952_main(int argc, const char *const *argv);
 
-/* The library's version, "MAJOR.MINOR" (the program's tag LD952_v0.91 is the format's). */
+/* The library's version, "MAJOR.MINOR", as the file name libld952.so.MAJOR.MINOR has it (not
+ * the tag LD952_v0.91 that the console banner and the protocol headers carry). */
 const char *ld952_version(void);
 
 #ifdef __cplusplus
