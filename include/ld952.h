@@ -126,10 +126,10 @@ struct ld952_totals {
 };
 
 /* Checks the report named by options->input. Returns the exit code of the command line:
- * 0 when the check ran to its end (whatever it found), 13 when it could not (a file that
- * cannot be read or written, or would overwrite another file of the check; memory that ran
- * out); the console text says why. No C++ exception leaves the library. `totals` may be
- * NULL. */
+ * LD952_OK when the check ran to its end (whatever it found), LD952_FAILED when it could not
+ * (a file that cannot be read or written, or would overwrite another file of the check;
+ * memory that ran out; the console text says why), or LD952_STOPPED when on_progress asked it
+ * to stop. No C++ exception leaves the library. `totals` may be NULL. */
 int ld952_check_file(const struct ld952_options *options, struct ld952_totals *totals);
 
 /* The same, with the contents of options->input (a report, or with `list` a list file) taken
