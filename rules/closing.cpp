@@ -113,12 +113,9 @@ void skupina(State &s, std::size_t p, std::size_t pocet, bool vice_nez_sest) {
 // The education codes of all records, in their order: how many lie below "C", and whether
 // they all equal the first one. Returns the first one (blank without records).
 char vzdelani(State &s) {
-  const std::size_t pocet = s.poradi.size();
-  char sav_AA0223 = ' ';
-  if (pocet > 0)
-    sav_AA0223 = na_pozici(s, 0).anec_iAA0223;
-  for (std::size_t p = 0; p < pocet; ++p) {
-    auto kod = static_cast<unsigned char>(na_pozici(s, p).anec_iAA0223);
+  const char sav_AA0223 = s.poradi.empty() ? ' ' : s.poradi.front()->anec_iAA0223;
+  for (const Zaznam *z : s.poradi) {
+    auto kod = static_cast<unsigned char>(z->anec_iAA0223);
     if (kod < 'C')
       ++s.sumz_AA0223_Z;
     if (kod != static_cast<unsigned char>(sav_AA0223))

@@ -98,6 +98,21 @@ bool prevod(State &s, Sekce<N> &sek, int row, const Prvek &p, std::string_view e
   return false;
 }
 
+// The value of a number row, converted into the row's store; a refused one gets the row's code
+// and the mark E, and leaves the store as it was. True when it was converted, or the row holds
+// no number.
+template <std::size_t N>
+bool hodnota(State &s, Sekce<N> &sek, int row, const Prvek &p, std::string_view elem,
+             std::string_view obsah) {
+  if (!ma_cislo(p))
+    return true;
+  double x;
+  if (!prevod(s, sek, row, p, elem, obsah, x))
+    return false;
+  sek.Sum[row] = x;
+  return true;
+}
+
 // Number or text range; outside it the row's code and the mark E. The check goes on.
 template <std::size_t N>
 void rozsah(State &s, Sekce<N> &sek, int row, const Prvek &p, std::string_view elem,
@@ -125,12 +140,9 @@ void k_Pre(State &s, std::string_view elem, std::string_view obsah) {
   if (row < 0)
     return;
   const Prvek &p = tables::Ptab[static_cast<std::size_t>(row)];
-  if (!delka_v_mezich(s, sek, row, p, elem, obsah))
+  if (!delka_v_mezich(s, sek, row, p, elem, obsah) || !hodnota(s, sek, row, p, elem, obsah))
     return;
-  double x = 0;
-  if (ma_cislo(p) && !prevod(s, sek, row, p, elem, obsah, x))
-    return;
-  rozsah(s, sek, row, p, elem, obsah, x);
+  rozsah(s, sek, row, p, elem, obsah, sek.Sum[row]);
   pravidla_predkladatele(s, row, obsah);
 }
 
@@ -140,20 +152,14 @@ void k_Tel(State &s, std::string_view elem, std::string_view obsah) {
   if (row < 0)
     return;
   const Prvek &p = tables::Ttab[static_cast<std::size_t>(row)];
-  double x = 0;
-  if (ma_cislo(p)) {
-    if (!prevod(s, sek, row, p, elem, obsah, x))
-      return;
-    sek.Sum[row] = x;
-  }
-  if (!delka_v_mezich(s, sek, row, p, elem, obsah))
+  if (!hodnota(s, sek, row, p, elem, obsah) || !delka_v_mezich(s, sek, row, p, elem, obsah))
     return;
   if (obsah.empty()) { // only the facility code may be empty: it then has no rule
     sek.Esw[row] = 'E';
     return;
   }
-  rozsah(s, sek, row, p, elem, obsah, x);
-  pravidla_zamestnavatele(s, row, obsah, x);
+  rozsah(s, sek, row, p, elem, obsah, sek.Sum[row]);
+  pravidla_zamestnavatele(s, row, obsah, sek.Sum[row]);
 }
 
 void k_Nec(State &s, std::string_view elem, std::string_view obsah) {
@@ -162,16 +168,12 @@ void k_Nec(State &s, std::string_view elem, std::string_view obsah) {
   if (row < 0)
     return;
   const Prvek &p = tables::Ntab[static_cast<std::size_t>(row)];
-  double x = 0;
-  if (ma_cislo(p)) {
-    if (!prevod(s, sek, row, p, elem, obsah, x))
-      return;
-    sek.Sum[row] = x;
-  }
-  zachyt_zamestnance(s, row, obsah, x);
+  if (!hodnota(s, sek, row, p, elem, obsah))
+    return;
+  zachyt_zamestnance(s, row, obsah, sek.Sum[row]);
   if (!delka_v_mezich(s, sek, row, p, elem, obsah))
     return;
-  rozsah(s, sek, row, p, elem, obsah, x);
+  rozsah(s, sek, row, p, elem, obsah, sek.Sum[row]);
   ciselniky_zamestnance(s, row, obsah);
 }
 

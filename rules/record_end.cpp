@@ -31,7 +31,7 @@ struct Hodnoty {
   // equal to "0" select different limits; anything below "0" or above 127 is neither.
   int kod_zamestnani() const {
     std::string_view kod = s.necsav_AA0013;
-    return kod.empty() ? 0 : static_cast<signed char>(kod[0]);
+    return kod.empty() ? '\0' : static_cast<signed char>(kod[0]);
   }
   bool nad0() const { return kod_zamestnani() > '0'; }
   void chyba(Text line, std::string_view code, std::string_view elem, std::string_view value,
@@ -47,10 +47,9 @@ bool venku(double x, double lo, double hi) { return x < lo || x > hi; }
 void tydenni_doba(const Hodnoty &v) {
   if (!v.bez_chyb({n::AA0131}))
     return;
-  const int c = v.kod_zamestnani();
-  if (c > '0' && v(n::AA0131) > 40)
+  if (v.nad0() && v(n::AA0131) > 40)
     v.chyba(v.line(n::AA0131), "EL005", "AA0131", f("%10.2f", v(n::AA0131)), "max. 40");
-  if (c == '0' && v(n::AA0131) > 42.5)
+  if (v.kod_zamestnani() == '0' && v(n::AA0131) > 42.5)
     v.chyba(v.line(n::AA0131), "EL005", "AA0131", f("%10.2f", v(n::AA0131)), "max. 42,5");
 }
 
@@ -126,9 +125,9 @@ void priplatky(const Hodnoty &v) {
 }
 
 // A salary element that is the sum of others, added in the order given and compared exactly:
-// when none of them carries the mark E and the sum differs, `code` on the line of element
-// `radka` (the current line for -1).
-void soucet(const Hodnoty &v, std::string_view code, int radka, int celek,
+// when none of them carries the mark E and the sum differs, `code` on the line of the total
+// (`na_radku_celku`) or on the current line.
+void soucet(const Hodnoty &v, std::string_view code, bool na_radku_celku, int celek,
             std::initializer_list<int> casti) {
   if (!v.bez_chyb(casti) || !v.bez_chyb({celek}))
     return;
@@ -137,7 +136,7 @@ void soucet(const Hodnoty &v, std::string_view code, int radka, int celek,
   while (++x != casti.end())
     s += v(*x);
   if (v(celek) != s)
-    v.chyba(radka < 0 ? s_cislo_radky(v.s) : v.line(radka), code,
+    v.chyba(na_radku_celku ? v.line(celek) : s_cislo_radky(v.s), code,
             tables::Ntab[static_cast<std::size_t>(celek)].elem, f("%10.0f", v(celek)),
             f("%10.0f", s));
 }
@@ -145,15 +144,15 @@ void soucet(const Hodnoty &v, std::string_view code, int radka, int celek,
 // Rules 9 to 12, the salary sums: the salary (EL015), the bonuses (EL027) and the other pay
 // (EL028) against their parts, and the part of the compensation paid on (WL016).
 void platy(const Hodnoty &v) {
-  soucet(v, "EL015", -1, n::AA0144,
+  soucet(v, "EL015", false, n::AA0144,
          {n::AA0146, n::AA0145, n::AA0147, n::AA0148, n::AA0160, n::AA0162, n::AA0150, n::AA0157,
           n::AA0163, n::AA0161, n::AA0158});
   if (v.bez_chyb({n::AA0158, n::AA0159}) && v(n::AA0158) < v(n::AA0159))
     v.chyba(v.line(n::AA0159), "WL016", "AA0159", f("%10.0f", v(n::AA0159)),
             f("%10.0f", v(n::AA0158)));
-  soucet(v, "EL027", n::AA0150, n::AA0150,
+  soucet(v, "EL027", true, n::AA0150,
          {n::AA0151, n::AA0239, n::AA0152, n::AA0153, n::AA0154, n::AA0155, n::AA0156, n::AA0240});
-  soucet(v, "EL028", n::AA0161, n::AA0161, {n::AA0238, n::AA0237});
+  soucet(v, "EL028", true, n::AA0161, {n::AA0238, n::AA0237});
 }
 
 // Rule 13: with no recalculated headcount the hours and days are zero (EL037).

@@ -40,6 +40,7 @@ using Texty = std::vector<std::string>;
 TEST(RecordEnd, WeeklyHoursOfOccupationsAboveAndAtZero) {
   EXPECT_EQ(nalezy("EL005", "21", {{n::AA0131, 40}}), Texty{});
   EXPECT_EQ(nalezy("EL005", "21", {{n::AA0131, 40.01}}), Texty{"max. 40"});
+  EXPECT_EQ(nalezy("EL005", "11", {{n::AA0131, 40.01}}), Texty{"max. 40"}); // "1" is above "0"
   EXPECT_EQ(nalezy("EL005", "01", {{n::AA0131, 42.5}}), Texty{});
   EXPECT_EQ(nalezy("EL005", "01", {{n::AA0131, 42.51}}), Texty{"max. 42,5"});
   EXPECT_EQ(nalezy("EL005", "/1", {{n::AA0131, 99}}), Texty{}); // below "0": neither limit
