@@ -258,7 +258,9 @@ void JsonAnswer::row(const ld952_finding &f) {
       digits = false;
     }
   }
-  put("],\"code\":");
+  // Past six records of one person the column ends in " ...... ": more lines than listed.
+  put(lines.find("...") != std::string_view::npos ? "],\"more_lines\":true,\"code\":"
+                                                  : "],\"more_lines\":false,\"code\":");
   text(code);
   put(",\"weight\":");
   const char weight[] = {f.weight == 'W' ? 'W' : 'E', '\0'};

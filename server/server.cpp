@@ -240,9 +240,9 @@ private:
 
     Query q;
     std::string why;
-    if (!parse_query(query, r_.route[4] == 'o', q, why))
+    if (!parse_query(query, r_.route == std::string_view("/v1/copy"), q, why))
       return reply(http::status::bad_request, why + "\n");
-    r_.format = r_.route[4] == 'o' ? Format::copy : q.format;
+    r_.format = r_.route == std::string_view("/v1/copy") ? Format::copy : q.format;
     const auto expect = req[http::field::expect];
     if (!expect.empty()) {
       if (!iequals({expect.data(), expect.size()}, "100-continue"))
