@@ -185,13 +185,26 @@ private:
     parser_.emplace();
     parser_->header_limit(srv_.s.max_header);
     parser_->body_limit(srv_.s.max_body);
+    header_bytes_ = 0;
     arm(srv_.s.header_timeout);
-    http::async_read_header(sock_, buf_, *parser_,
-                            [self = shared_from_this()](error_code ec, std::size_t) {
-                              self->disarm();
-                              if (self->phase_ == Phase::header)
-                                self->on_header(ec);
-                            });
+    read_header_part();
+  }
+
+  // The parser bounds only the part of the header it has not taken yet: the header is read
+  // in parts, and their sum is held against the limit.
+  void read_header_part() {
+    http::async_read_some(sock_, buf_, *parser_,
+                          [self = shared_from_this()](error_code ec, std::size_t n) {
+                            if (self->phase_ != Phase::header)
+                              return;
+                            self->header_bytes_ += n;
+                            if (!ec && self->header_bytes_ > self->srv_.s.max_header)
+                              ec = http::error::header_limit;
+                            if (!ec && !self->parser_->is_header_done())
+                              return self->read_header_part();
+                            self->disarm();
+                            self->on_header(ec);
+                          });
   }
 
   void on_header(error_code ec) {
@@ -252,7 +265,10 @@ private:
     const auto coding = req[http::field::content_encoding];
     if (!coding.empty() && !iequals({coding.data(), coding.size()}, "identity"))
       return reply(http::status::unsupported_media_type, "the body is the report as it is\n");
+    // A transfer coding that does not end in chunked leaves the body's end unknown.
     const auto transfer = req[http::field::transfer_encoding];
+    if (!transfer.empty() && !parser_->chunked())
+      return reply(http::status::bad_request, "the transfer coding does not end in chunked\n");
     if (!transfer.empty() && !iequals({transfer.data(), transfer.size()}, "chunked"))
       return reply(http::status::not_implemented, "chunked is the only transfer coding\n");
     if (!parser_->chunked() && !parser_->content_length())
@@ -617,6 +633,7 @@ private:
   tcp::socket sock_;
   asio::steady_timer timer_;
   unsigned generation_ = 0;
+  std::uint64_t header_bytes_ = 0;
   bool timed_out_ = false;
   beast::flat_buffer buf_;
   std::optional<http::request_parser<http::buffer_body>> parser_;
