@@ -51,6 +51,7 @@ struct Server::Impl {
   asio::steady_timer accept_pause{ioc};
   Metrics metrics;
   std::set<Session *> sessions; // the connections open
+  std::size_t checks_open = 0;  // checks submitted whose end this thread has not been told of
   bool draining = false;
   std::string id_prefix;
   std::uint64_t ids = 0;
@@ -294,6 +295,7 @@ private:
       srv_.metrics.refused[static_cast<std::size_t>(Refusal::busy)].fetch_add(1);
       return reply(http::status::service_unavailable, "every check slot is busy\n", nullptr, 1);
     }
+    ++srv_.checks_open;
   }
 
   void serve_get() {
@@ -406,6 +408,11 @@ private:
   // Told by the check's thread.
   void check_done() {
     check_done_ = true;
+    --srv_.checks_open;
+    if (phase_ == Phase::closed) {
+      finish_exchange();
+      return srv_.finish_if_idle();
+    }
     if (phase_ == Phase::body) {
       // The check ended before the body did: an answer that cannot be given ends the
       // request now; otherwise the rest of the body is read and dropped.
@@ -752,7 +759,7 @@ void Server::Impl::drain() {
 }
 
 void Server::Impl::finish_if_idle() {
-  if (draining && sessions.empty()) {
+  if (draining && sessions.empty() && checks_open == 0) {
     grace.cancel();
     ioc.stop();
   }
