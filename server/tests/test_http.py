@@ -343,6 +343,59 @@ class Disconnect(unittest.TestCase):
             self.assertEqual(s.close(), 0)
 
 
+def answers_of(data):
+    """The statuses of the service's answers in `data`, each whole and nothing between them."""
+    statuses, at = [], 0
+    while at < len(data):
+        m = re.match(rb"HTTP/1\.[01] (\d\d\d) [^\r]*\r\n", data[at:])
+        assert m, f"no status line at {at}: {data[at:at + 100]!r}"
+        end = data.index(b"\r\n\r\n", at) + 4
+        statuses.append(int(m.group(1)))
+        if statuses[-1] != 100:
+            length = re.search(rb"\r\nContent-Length: (\d+)\r\n", data[at:end])
+            assert length, f"no Content-Length: {data[at:end]!r}"
+            end += int(length.group(1))
+            assert end <= len(data), "an answer cut short"
+        at = end
+    return statuses
+
+
+class Replay(unittest.TestCase):
+    """The fuzzer's seeds and the regression inputs, sent to the service as the fuzzer sends
+    them, with its limits: every answer whole, none a 500, and the service serves on."""
+
+    def test_the_inputs(self):
+        s = Server("--checks", "2", "--queue", "2", "--max-connections", "16", "--max-body",
+                   "64k", "--max-header", "4k", "--hold", "4096", "--max-answer", "256k",
+                   "--idle-timeout", "0.5", "--header-timeout", "0.5", "--body-timeout", "0.5")
+        try:
+            inputs = sorted((ROOT / "server/fuzz/corpus").iterdir()) + sorted(
+                p for p in (ROOT / "server/tests/regression").iterdir() if p.suffix != ".md")
+            self.assertGreater(len(inputs), 10)
+            for path in inputs:
+                data = path.read_bytes()
+                if not data:
+                    continue
+                mode, data = data[0], data[1:]
+                with socket.create_connection(("127.0.0.1", s.port), timeout=10 * SLOW) as c:
+                    try:
+                        if mode & 1 and len(data) > 1:
+                            split = 1 + data[0] % (len(data) - 1)
+                            c.sendall(data[1:split])
+                            time.sleep(0.001)
+                            c.sendall(data[split:])
+                        else:
+                            c.sendall(data)
+                        c.shutdown(socket.SHUT_WR)
+                    except (BrokenPipeError, ConnectionResetError):
+                        pass  # the service answered and closed before all was sent
+                    statuses = answers_of(harness.read_all(c))
+                self.assertNotIn(500, statuses, path.name)
+            self.assertEqual(s.request("GET", "/healthz").status, 200)
+        finally:
+            self.assertEqual(s.close(), 0)
+
+
 class Token(unittest.TestCase):
     def test_the_bearer_token(self):
         with tempfile.TemporaryDirectory() as d:
