@@ -49,6 +49,9 @@ struct Server::Impl {
   asio::signal_set signals{ioc, SIGTERM, SIGINT};
   asio::steady_timer grace{ioc};
   asio::steady_timer accept_pause{ioc};
+  // Keeps run() going while nothing waits on this thread but a check's end on another.
+  std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work{
+      ioc.get_executor()};
   Metrics metrics;
   std::set<Session *> sessions; // the connections open
   std::size_t checks_open = 0;  // checks submitted whose end this thread has not been told of
@@ -761,6 +764,7 @@ void Server::Impl::drain() {
 void Server::Impl::finish_if_idle() {
   if (draining && sessions.empty() && checks_open == 0) {
     grace.cancel();
+    work.reset();
     ioc.stop();
   }
 }
