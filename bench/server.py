@@ -167,7 +167,7 @@ def main():
             finally:
                 assert s.stop() == 0
             rows.append((label, "ld952-server, 16 connections", *r))
-        print(f"done {label}", file=sys.stderr)
+        print(f"done {label}: {rows[-3:] if label == '1 MB' else rows[-2:]}", file=sys.stderr)
     print(f"| report | how | reports/s | median ms | p99 ms | requests | failed |")
     print("|---|---|---:|---:|---:|---:|---:|")
     for label, how, rate, median, p99, n, failed in rows:

@@ -283,10 +283,18 @@ void JsonAnswer::end(const ld952_totals &t) {
     put(first ? "" : ",");
     first = false;
     text(code);
-    put(":" + std::to_string(n));
+    put(":");
+    put(std::to_string(n));
   }
-  put("},\"totals\":{\"errors\":" + std::to_string(t.errors) + ",\"warnings\":" +
-      std::to_string(t.warnings) + ",\"rows\":" + std::to_string(t.rows) + "}}\n");
+  const std::pair<const char *, long long> totals[] = {
+      {"},\"totals\":{\"errors\":", t.errors},
+      {",\"warnings\":", t.warnings},
+      {",\"rows\":", t.rows}};
+  for (const auto &[key, n] : totals) {
+    put(key);
+    put(std::to_string(n));
+  }
+  put("}}\n");
   flush();
 }
 
