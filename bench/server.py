@@ -104,7 +104,7 @@ def wrk(port, path, connections, duration):
          "-s", str(here / "server.lua"), f"http://127.0.0.1:{port}/v1/check?format=txt"],
         env=env, capture_output=True, text=True, check=True).stdout
     def latency(label):
-        m = re.search(rf"^\s+{label}%\s+([\d.]+)(us|ms|s|m)$", out, re.M)
+        m = re.search(rf"^\s+{label}%\s+([\d.]+)(us|ms|s|m)\s*$", out, re.M)
         return float(m.group(1)) * UNITS[m.group(2)]
     rate = float(re.search(r"Requests/sec:\s+([\d.]+)", out).group(1))
     total = int(re.search(r"(\d+) requests in", out).group(1))

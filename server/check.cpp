@@ -286,10 +286,9 @@ void JsonAnswer::end(const ld952_totals &t) {
     put(":");
     put(std::to_string(n));
   }
-  const std::pair<const char *, long long> totals[] = {
-      {"},\"totals\":{\"errors\":", t.errors},
-      {",\"warnings\":", t.warnings},
-      {",\"rows\":", t.rows}};
+  const std::pair<const char *, long long> totals[] = {{"},\"totals\":{\"errors\":", t.errors},
+                                                       {",\"warnings\":", t.warnings},
+                                                       {",\"rows\":", t.rows}};
   for (const auto &[key, n] : totals) {
     put(key);
     put(std::to_string(n));
@@ -330,8 +329,13 @@ ptrdiff_t read_body(void *buffer, size_t size, void *context) {
   return n;
 }
 
-int keep_going(const ld952_progress *, void *context) {
-  return static_cast<Pipe *>(context)->aborted() ? 1 : 0;
+int keep_going(const ld952_progress *progress, void *context) {
+  auto &c = *static_cast<Check *>(context);
+  if (progress->records > c.max_records) {
+    c.too_many_records = true;
+    c.pipe.abort();
+  }
+  return c.pipe.aborted() ? 1 : 0;
 }
 
 } // namespace
@@ -344,7 +348,7 @@ void Check::run() {
   o.suppress_warnings = suppress_warnings ? 1 : 0;
   o.threads = threads;
   o.on_progress = keep_going;
-  o.progress_context = &pipe;
+  o.progress_context = this;
   std::unique_ptr<JsonAnswer> json;
   Bridge bridge{*this, nullptr};
   switch (format) {

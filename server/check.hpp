@@ -113,6 +113,12 @@ struct Check {
   bool suppress_warnings = false;
   std::string name = "kuf.xml";
   int threads = 1;
+  // Workaround: the C interface bounds no check's memory, and the library's record store grows
+  // with the records of the largest employer (about 60 bytes each); the records counted so far,
+  // which the progress callback is told of every 64 kB, bound it. Past this many the check
+  // stops and the answer is 413.
+  long long max_records = 1000000;
+  bool too_many_records = false; // set on the check's thread, read after on_done
   // Called on the check's thread: when it begins, and when it is done.
   std::function<void()> on_start, on_done;
 

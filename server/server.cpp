@@ -287,6 +287,7 @@ private:
     check_->suppress_warnings = q.suppress_warnings;
     check_->name = std::move(q.name);
     check_->threads = srv_.s.check_threads;
+    check_->max_records = srv_.s.max_records;
     auto self = shared_from_this();
     check_->on_start = [self] { asio::post(self->srv_.ioc, [self] { self->begin_body(); }); };
     check_->on_done = [self] { asio::post(self->srv_.ioc, [self] { self->check_done(); }); };
@@ -437,6 +438,12 @@ private:
         outcome_ = Outcome::too_large;
         return reply(http::status::payload_too_large,
                      "the answer is over " + std::to_string(srv_.s.max_answer) + " bytes\n");
+      }
+      if (c.too_many_records) {
+        outcome_ = Outcome::too_large;
+        return reply(http::status::payload_too_large, "the report has over " +
+                                                          std::to_string(srv_.s.max_records) +
+                                                          " employee records\n");
       }
       outcome_ = Outcome::failed;
       return reply(http::status::service_unavailable, "the check could not run to its end\n",

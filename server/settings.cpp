@@ -23,10 +23,11 @@ const char *const help_text = R"(ld952-server: the KUF report check over HTTP
   --checks N             checks at once (the processors the process may use)
   --queue N              requests that wait for a check slot; past them 503 (64)
   --max-connections N    connections open at once (256)
-  --max-body BYTES       largest report (2G)
+  --max-body BYTES       largest report (1G)
+  --max-records N        employee records of a report, which bound a check's memory (1000000)
   --max-header BYTES     request line and header fields together (16k)
   --hold BYTES           answer bytes held in memory per check; the rest is spooled (1M)
-  --max-answer BYTES     largest answer, held and spooled together; past it 413 (4G)
+  --max-answer BYTES     largest answer, held and spooled together; past it 413 (2G)
   --spool-dir DIR        folder of the unnamed spool files ($TMPDIR or /tmp)
   --idle-timeout SEC     a kept-alive connection waits this long for a request (15)
   --header-timeout SEC   from a request's first byte to the end of its header (10)
@@ -143,6 +144,9 @@ int parse_settings(int argc, const char *const *argv, Settings &s, std::string &
       s.max_connections = n;
     } else if (name == "--max-body") {
       ok = bytes(value, s.max_body);
+    } else if (name == "--max-records") {
+      ok = whole(value, n) && n >= 1 && n <= (1ull << 40);
+      s.max_records = static_cast<long long>(n);
     } else if (name == "--max-header") {
       ok = bytes(value, n) && n >= 1024 && n <= (1u << 20);
       s.max_header = static_cast<std::uint32_t>(n);

@@ -14,10 +14,11 @@ struct Settings {
   std::size_t checks = 0;            // checks at once; 0: the processors the process may use
   std::size_t queue = 64;            // requests that wait for a check slot
   std::size_t max_connections = 256; // connections open at once
-  std::uint64_t max_body = 2ull << 30;
-  std::uint32_t max_header = 16 << 10;   // request line and header fields together
-  std::size_t hold = 1 << 20;            // answer bytes held in memory per check
-  std::uint64_t max_answer = 4ull << 30; // answer bytes per check, memory and spool together
+  std::uint64_t max_body = 1ull << 30;
+  long long max_records = 1000000;     // employee records of a report, which bound a check's memory
+  std::uint32_t max_header = 16 << 10; // request line and header fields together
+  std::size_t hold = 1 << 20;          // answer bytes held in memory per check
+  std::uint64_t max_answer = 2ull << 30; // answer bytes per check, memory and spool together
   std::string spool_dir;                 // where answers past `hold` go; empty: $TMPDIR or /tmp
   std::chrono::milliseconds idle_timeout{15000};   // between requests on a connection
   std::chrono::milliseconds header_timeout{10000}; // from the first byte to the header's end

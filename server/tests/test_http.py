@@ -324,6 +324,19 @@ class Connections(unittest.TestCase):
             self.assertEqual(s.close(), 0)
 
 
+class Records(unittest.TestCase):
+    def test_a_report_over_the_records_limit_is_413(self):
+        report = generated("valid", 1_000_000)  # about a hundred records
+        s = Server("--max-records", "50")
+        try:
+            got = s.check(report)
+            self.assertEqual(got.status, 413)
+            self.assertIn(b"over 50 employee records", got.body)
+            self.assertEqual(s.check(SAMPLE).status, 200)
+        finally:
+            self.assertEqual(s.close(), 0)
+
+
 class Disconnect(unittest.TestCase):
     """A client that goes mid-upload stops its check at once, long before any timeout."""
 
