@@ -282,33 +282,33 @@ class SlowClients(unittest.TestCase):
                                 1)
         self.assertEqual(self.s.check(SAMPLE).status, 200)
 
+class Connections(unittest.TestCase):
     def test_busy_slots_and_a_full_queue_give_503(self):
+        s = Server("--checks", "1", "--queue", "1")  # the uploads may pause long under load
         holders = []
         try:
             for _ in range(2):  # one in the slot, one in the queue, both uploading slowly
-                c = socket.create_connection(("127.0.0.1", self.s.port), timeout=10 * SLOW)
-                c.sendall(post_head(len(SAMPLE)))
+                c = socket.create_connection(("127.0.0.1", s.port), timeout=10 * SLOW)
+                c.sendall(post_head(len(SAMPLE), extra="Connection: close\r\n"))
                 holders.append(c)
-            wait_for(lambda: counter(self.s.metrics(), "ld952_checks_waiting") == 1,
+            wait_for(lambda: counter(s.metrics(), "ld952_checks_waiting") == 1,
                      what="a check waiting")
-            got = self.s.check(SAMPLE)
+            got = s.check(SAMPLE)
             self.assertEqual(got.status, 503)
             self.assertEqual(got.header("retry-after"), "1")
-            self.assertEqual(self.s.request("GET", "/readyz").status, 503)
-            self.assertEqual(counter(self.s.metrics(), 'ld952_requests_refused_total{reason="busy"}'),
+            self.assertEqual(s.request("GET", "/readyz").status, 503)
+            self.assertEqual(counter(s.metrics(), 'ld952_requests_refused_total{reason="busy"}'),
                              1)
             for c in holders:
                 c.sendall(SAMPLE)
             for c in holders:
                 self.assertEqual(status_of(harness.read_all(c)), 200)
+            self.assertEqual(s.request("GET", "/readyz").status, 200)
         finally:
             for c in holders:
                 c.close()
-        self.assertEqual(self.s.request("GET", "/readyz").status, 200)
+            self.assertEqual(s.close(), 0)
 
-
-
-class Connections(unittest.TestCase):
     def test_connections_over_the_limit_are_refused(self):
         s = Server("--max-connections", "6")
         try:
