@@ -46,7 +46,7 @@ struct Server::Impl {
   Settings s;
   asio::io_context ioc{1};
   tcp::acceptor acceptor{ioc};
-  asio::signal_set signals{ioc, SIGTERM, SIGINT};
+  asio::signal_set signals{ioc};
   asio::steady_timer grace{ioc};
   asio::steady_timer accept_pause{ioc};
   // Keeps run() going while nothing waits on this thread but a check's end on another.
@@ -784,6 +784,10 @@ unsigned short Server::port() const { return impl_->acceptor.local_endpoint().po
 
 void Server::run() {
   Impl &i = *impl_;
+  if (i.s.signals) {
+    i.signals.add(SIGTERM);
+    i.signals.add(SIGINT);
+  }
   i.signals.async_wait([&i](error_code ec, int) {
     if (!ec)
       i.drain();

@@ -27,7 +27,8 @@ struct Settings {
   std::string token_file;
   std::string token; // read from token_file; empty: no token asked for
   int check_threads = 1;
-  bool log = true; // one JSON line per request on standard error
+  bool log = true;     // one JSON line per request on standard error
+  bool signals = true; // SIGTERM and SIGINT stop the service (a program that embeds it: false)
 };
 
 // Reads the command line into `s`. Returns 0 to run, 1 after the help text or the version

@@ -5,6 +5,7 @@
 // the service gives (never 500), and the connection must end within seconds: past that, or
 // when the service stops answering /healthz, the input is a crash.
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -35,27 +36,38 @@ unsigned short start_server() {
   s.header_timeout = std::chrono::milliseconds(500);
   s.body_timeout = std::chrono::milliseconds(500);
   s.log = false;
-  static kufd::Server server(s);
-  std::thread([] { server.run(); }).detach();
-  return server.port();
+  s.signals = false; // libFuzzer's own
+  // Never destroyed: its thread serves until the process ends.
+  static kufd::Server *const server = new kufd::Server(s);
+  std::thread([] { server->run(); }).detach();
+  return server->port();
 }
 
+// libFuzzer's timer interrupts the calls of this thread now and then: each is made again.
 int connect_to(unsigned short port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in at{};
   at.sin_family = AF_INET;
   at.sin_port = htons(port);
   at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr *>(&at), sizeof at) != 0) {
-    std::perror("fuzz_server: connect");
-    std::abort();
+  for (int tries = 0; tries < 100; ++tries) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&at), sizeof at) == 0)
+      return fd;
+    const int error = errno;
+    if (fd >= 0)
+      ::close(fd);
+    if (error != EINTR)
+      break;
   }
-  return fd;
+  std::perror("fuzz_server: connect");
+  std::abort();
 }
 
 void send_all(int fd, const std::uint8_t *data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR)
+      continue;
     if (n <= 0)
       return; // the service closed: what it said is read below
     data += n;
@@ -72,6 +84,8 @@ std::string answer_of(int fd) {
     pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, 100) > 0) {
       const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+      if (n < 0 && errno == EINTR)
+        continue;
       if (n <= 0)
         return got;
       if (got.size() < (1u << 20))
