@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace kufd {
@@ -49,11 +51,67 @@ void Pipe::abort() {
   cv_.notify_one();
 }
 
+void Pipe::direct(int socket, std::string prefix, std::uint64_t left, int timeout_ms) {
+  {
+    std::lock_guard lock(m_);
+    socket_ = socket;
+    prefix_ = std::move(prefix);
+    left_ = left;
+    timeout_ms_ = timeout_ms;
+    direct_ = true;
+  }
+  cv_.notify_one();
+}
+
+std::ptrdiff_t Pipe::read_socket(void *buffer, std::size_t size) {
+  if (prefix_at_ < prefix_.size()) {
+    const std::size_t n = std::min(size, prefix_.size() - prefix_at_);
+    std::memcpy(buffer, prefix_.data() + prefix_at_, n);
+    prefix_at_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  if (left_ == 0) {
+    end_ = End::whole;
+    return 0;
+  }
+  for (;;) {
+    if (aborted())
+      return -1;
+    const ssize_t n =
+        ::recv(socket_, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, left_)),
+               MSG_DONTWAIT);
+    if (n > 0) {
+      left_ -= static_cast<std::uint64_t>(n);
+      return n;
+    }
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+      end_ = End::gone;
+      return -1;
+    }
+    pollfd p{socket_, POLLIN, 0};
+    const int ready = ::poll(&p, 1, timeout_ms_);
+    if (ready == 0) {
+      end_ = End::timeout;
+      return -1;
+    }
+    if (ready < 0 && errno != EINTR) {
+      end_ = End::gone;
+      return -1;
+    }
+  }
+}
+
 std::ptrdiff_t Pipe::read(void *buffer, std::size_t size) {
   std::unique_lock lock(m_);
-  cv_.wait(lock, [&] { return size_ > 0 || finished_ || aborted_; });
+  cv_.wait(lock, [&] { return size_ > 0 || finished_ || aborted_ || direct_; });
   if (aborted_)
     return -1;
+  if (direct_) {
+    lock.unlock();
+    return read_socket(buffer, size);
+  }
   if (size_ == 0)
     return 0;
   // The stretch at start_ is the check's alone until it is given back below: the connection

@@ -42,11 +42,27 @@ public:
   void abort();  // the body will not be whole: the check stops
   void on_resume(std::function<void()> f) { resume_ = std::move(f); }
 
+  // A body of known length may instead be read by the check's thread itself, straight from
+  // the connection's socket: `prefix` (what came with the header), then `left` more bytes,
+  // waiting at most `timeout` for each piece. The connection's thread then does nothing with
+  // the socket until the check is done, but shut it to stop the check.
+  void direct(int socket, std::string prefix, std::uint64_t left, int timeout_ms);
+  enum class End { open, whole, timeout, gone };
+  End end() const { return end_; } // read once the check is done
+
   // Check side: ld952_read_fn. Waits for bytes; 0 at the body's end, -1 when aborted.
   std::ptrdiff_t read(void *buffer, std::size_t size);
   bool aborted() const { return aborted_.load(std::memory_order_relaxed); }
 
 private:
+  std::ptrdiff_t read_socket(void *buffer, std::size_t size);
+  bool direct_ = false; // under m_; the fields below are the check thread's once it is set
+  int socket_ = -1, timeout_ms_ = 0;
+  std::string prefix_;
+  std::size_t prefix_at_ = 0;
+  std::uint64_t left_ = 0;
+  End end_ = End::open;
+
   std::mutex m_;
   std::condition_variable cv_;
   std::unique_ptr<char[]> ring_{new char[capacity]};

@@ -184,6 +184,7 @@ private:
     phase_ = Phase::header;
     r_ = Exchange{};
     outcome_ = Outcome::checked;
+    direct_ = false;
     r_.id = srv_.next_id();
     r_.start = Clock::now();
     parser_.emplace();
@@ -325,7 +326,7 @@ private:
     phase_ = Phase::body;
     r_.began = Clock::now();
     if (!r_.send_continue)
-      return read_body();
+      return start_body();
     interim_.emplace(http::status::continue_, 11);
     arm(srv_.s.body_timeout);
     http::async_write(sock_, *interim_, [self = shared_from_this()](error_code ec, std::size_t) {
@@ -334,8 +335,29 @@ private:
         return;
       if (ec)
         return self->body_failed(self->timed_out_ ? Outcome::timeout : Outcome::client_gone);
-      self->read_body();
+      self->start_body();
     });
+  }
+
+  // A body of known length is read by the check's thread from the socket itself: no copy
+  // through this thread, no hand-over per piece. Chunks are read here, through the parser.
+  void start_body() {
+    if (parser_->chunked() || !parser_->content_length())
+      return read_body();
+    const std::uint64_t length = *parser_->content_length();
+    const auto taken = static_cast<std::size_t>(std::min<std::uint64_t>(buf_.size(), length));
+    std::string prefix(static_cast<const char *>(buf_.data().data()), taken);
+    buf_.consume(taken);
+    direct_ = true;
+    check_->pipe.direct(sock_.native_handle(), std::move(prefix), length - taken,
+                        static_cast<int>(srv_.s.body_timeout.count()));
+  }
+
+  // The body was read to its end, here or by the check.
+  bool body_whole() const {
+    if (direct_)
+      return check_done_ && check_ && check_->pipe.end() == Pipe::End::whole;
+    return parser_ && parser_->is_done();
   }
 
   void read_body() {
@@ -414,8 +436,25 @@ private:
     check_done_ = true;
     --srv_.checks_open;
     if (phase_ == Phase::closed) {
+      if (direct_) { // the socket was only shut while the check's thread read from it
+        error_code ec;
+        sock_.close(ec);
+      }
       finish_exchange();
       return srv_.finish_if_idle();
+    }
+    if (direct_ && phase_ == Phase::body) {
+      r_.bytes_in = check_->bytes;
+      switch (check_->pipe.end()) {
+      case Pipe::End::timeout:
+        outcome_ = Outcome::timeout;
+        return reply(http::status::request_timeout, "the body stalled\n");
+      case Pipe::End::gone:
+        outcome_ = Outcome::client_gone;
+        return close();
+      default:
+        return answer(); // an answer to a body not read to its end closes the connection
+      }
     }
     if (phase_ == Phase::body) {
       // The check ended before the body did: an answer that cannot be given ends the
@@ -452,7 +491,7 @@ private:
     outcome_ = Outcome::checked;
     r_.status = 200;
     r_.totals = c.totals;
-    r_.keep_alive = r_.keep_alive && !srv_.draining && parser_->is_done();
+    r_.keep_alive = r_.keep_alive && !srv_.draining && body_whole();
     head_.emplace(http::status::ok, parser_->get().version());
     head_->set(http::field::content_type, content_type(r_.format));
     head_->set(http::field::cache_control, "no-store");
@@ -511,8 +550,8 @@ private:
     phase_ = Phase::answering;
     r_.status = static_cast<int>(status);
     const unsigned version = parser_ && parser_->is_header_done() ? parser_->get().version() : 11;
-    r_.keep_alive = r_.keep_alive && !srv_.draining && parser_ && parser_->is_done() &&
-                    status != http::status::request_timeout;
+    r_.keep_alive =
+        r_.keep_alive && !srv_.draining && body_whole() && status != http::status::request_timeout;
     small_.emplace(status, version == 10 ? 10 : 11);
     small_->set(http::field::content_type, type);
     small_->set(http::field::cache_control, "no-store");
@@ -575,8 +614,11 @@ private:
     phase_ = Phase::closed;
     disarm();
     error_code ec;
-    sock_.shutdown(tcp::socket::shutdown_both, ec);
-    sock_.close(ec);
+    sock_.shutdown(tcp::socket::shutdown_both, ec); // wakes a check's thread reading from it
+    // A check's thread that reads the body from the socket may be in a call with its number:
+    // the socket is closed when that check is done, so that the number is not reused before.
+    if (!(direct_ && check_ && !check_done_))
+      sock_.close(ec);
     if (!r_.id.empty() && r_.status == 0 && check_)
       r_.status = 499; // in the log: the client went before its answer
     finish_exchange();
@@ -658,7 +700,7 @@ private:
   Exchange r_;
   std::string remote_;
   std::shared_ptr<Check> check_;
-  bool check_done_ = false, reading_ = false, into_pipe_ = false;
+  bool check_done_ = false, reading_ = false, into_pipe_ = false, direct_ = false;
   Outcome outcome_ = Outcome::checked;
   std::optional<http::response<http::empty_body>> interim_, head_;
   std::optional<http::response_serializer<http::empty_body>> serializer_;

@@ -118,6 +118,8 @@ class Requests(unittest.TestCase):
             post_head(extra="Transfer-Encoding: chunked\r\n") + b"5\r\nabcde\r\nzz\r\n")), 400)
         self.assertEqual(status_of(self.s.raw(
             post_head(extra="Content-Length: 5\r\n", length=6) + b"abcdef")), 400)
+        self.assertEqual(status_of(self.s.raw(  # a length and chunks: which ends the body?
+            post_head(5, extra="Transfer-Encoding: chunked\r\n") + b"0\r\n\r\n")), 400)
         big = b"<a>" + b"x" * (1 << 20) + b"</a>"
         over = self.s.request("POST", "/v1/check", iter([big[i:i + 65536] for i in
                                                           range(0, len(big), 65536)]))
@@ -408,6 +410,8 @@ class Replay(unittest.TestCase):
                         pass  # the service answered and closed before all was sent
                     statuses = answers_of(harness.read_all(c))
                 self.assertNotIn(500, statuses, path.name)
+                if path.suffix[1:].isdigit():
+                    self.assertEqual(statuses[:1], [int(path.suffix[1:])], path.name)
             self.assertEqual(s.request("GET", "/healthz").status, 200)
         finally:
             self.assertEqual(s.close(), 0)
