@@ -328,9 +328,15 @@ private:
     if (!r_.send_continue)
       return start_body();
     interim_.emplace(http::status::continue_, 11);
+    interim_pending_ = true;
     arm(srv_.s.body_timeout);
     http::async_write(sock_, *interim_, [self = shared_from_this()](error_code ec, std::size_t) {
       self->disarm();
+      self->interim_pending_ = false;
+      if (self->done_waiting_) { // the check ended meanwhile, having read nothing
+        self->done_waiting_ = false;
+        return self->check_done();
+      }
       if (self->phase_ != Phase::body)
         return;
       if (ec)
@@ -433,6 +439,10 @@ private:
 
   // Told by the check's thread.
   void check_done() {
+    if (interim_pending_) { // one write at a time: after the 100 Continue
+      done_waiting_ = true;
+      return;
+    }
     check_done_ = true;
     --srv_.checks_open;
     if (phase_ == Phase::closed) {
@@ -701,6 +711,7 @@ private:
   std::string remote_;
   std::shared_ptr<Check> check_;
   bool check_done_ = false, reading_ = false, into_pipe_ = false, direct_ = false;
+  bool interim_pending_ = false, done_waiting_ = false;
   Outcome outcome_ = Outcome::checked;
   std::optional<http::response<http::empty_body>> interim_, head_;
   std::optional<http::response_serializer<http::empty_body>> serializer_;
