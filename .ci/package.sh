@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# CI: the Debian packages of a release build: ld952 (the program), libld952-0 (the shared
-# library) and libld952-dev (what programs build with). Makes them with cpack and checks what
-# each holds and depends on; installs the program alone, runs it on the installed sample, finds
-# the manual page, the copyright file and every file that the installed README links to; then
-# installs the library's two packages too and builds and runs a program against them through
-# pkg-config and through find_package; removes all three again, and checks the manual page for
-# formatting warnings. Runs as root (dpkg).
+# CI: the Debian packages of a release build: ld952 (the program and the checking service),
+# libld952-0 (the shared library) and libld952-dev (what programs build with). Makes them with
+# cpack and checks what each holds and depends on; installs the program alone, runs it on the
+# installed sample and the installed service on it over HTTP, finds the manual pages, the
+# copyright file and every file that the installed README links to; then installs the
+# library's two packages too and builds and runs a program against them through pkg-config and
+# through find_package; removes all three again, and checks the manual pages for formatting
+# warnings. Runs as root (dpkg).
 #   .ci/package.sh [BUILD_DIR]     (default build/release, after its build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -16,16 +17,17 @@ fail() {
   exit 1
 }
 
-# The manual page: no warning from groff, on every device that it is read on.
-page="$root/doc/ld952.1"
-for device in ps utf8 ascii; do
-  [ "$device" = ps ] && [ ! -d /usr/share/groff/current/font/devps ] && continue
-  warnings="$(groff -ww -z -T"$device" -man "$page" 2>&1)" || fail "groff -T$device failed on $page"
-  [ -z "$warnings" ] || fail "groff -T$device warns on $page:"$'\n'"$warnings"
+# The manual pages: no warning from groff, on every device that they are read on.
+for page in "$root/doc/ld952.1" "$root/doc/ld952-server.1"; do
+  for device in ps utf8 ascii; do
+    [ "$device" = ps ] && [ ! -d /usr/share/groff/current/font/devps ] && continue
+    warnings="$(groff -ww -z -T"$device" -man "$page" 2>&1)" || fail "groff -T$device failed on $page"
+    [ -z "$warnings" ] || fail "groff -T$device warns on $page:"$'\n'"$warnings"
+  done
+  warnings="$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)" ||
+    fail "man cannot format $page"
+  [ -z "$warnings" ] || fail "man warns on $page:"$'\n'"$warnings"
 done
-warnings="$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)" ||
-  fail "man cannot format $page"
-[ -z "$warnings" ] || fail "man warns on $page:"$'\n'"$warnings"
 
 # The packages.
 [ -f "$build/CPackConfig.cmake" ] || fail "$build is not a configured build folder"
@@ -49,6 +51,10 @@ holds=(
   "ld952 ./usr/share/doc/ld952/docs/protokol.png" "ld952 ./usr/share/doc/ld952/examples/kuf.xml"
   "ld952 ./usr/share/doc/ld952/examples/kuf-chyby.xml" "ld952 ./usr/share/ld952/schemas/kuf.xsd"
   "ld952 ./usr/share/ld952/schemas/protokol.xsd"
+  "ld952 ./usr/bin/ld952-server" "ld952 ./usr/share/man/man1/ld952-server.1.gz"
+  "ld952 ./usr/lib/systemd/system/ld952-server.service"
+  "ld952 ./usr/share/doc/ld952/ld952-server.openapi.json"
+  "ld952 ./usr/share/doc/ld952/ld952-findings.schema.json"
   "libld952-0 ./usr/lib/libld952.so.0.92" "libld952-0 ./usr/lib/libld952.so.0 -> libld952.so.0.92"
   "libld952-0 ./usr/share/doc/libld952-0/copyright"
   "libld952-dev ./usr/include/ld952.h" "libld952-dev ./usr/lib/libld952.a"
@@ -94,7 +100,9 @@ for name in "${packages[@]}"; do
   fi
 done
 work="$(mktemp -d)"
+server=""
 cleanup() {
+  [ -z "$server" ] || kill "$server" 2>/dev/null || true
   dpkg --purge "${packages[@]}" >/dev/null 2>&1 || true
   rm -rf "$work"
 }
@@ -171,6 +179,39 @@ for built in ./version-pc ./cmake-build/version; do
   said="$("$built")" || fail "$built failed"
   [[ "$said" =~ ^0\.92\ 0\ [1-9][0-9]*$ ]] || fail "$built said: $said"
 done
+
+manual="$(man -w ld952-server)" || fail "man -w ld952-server finds no manual page"
+[ "$manual" = /usr/share/man/man1/ld952-server.1.gz ] || fail "man -w ld952-server gives $manual"
+
+# The service: the installed program answers a check of the installed sample and stops on
+# SIGTERM with exit code 0; its unit is sandboxed and passes systemd's own check.
+unit=/usr/lib/systemd/system/ld952-server.service
+for setting in DynamicUser=yes ProtectSystem=strict NoNewPrivileges=yes 'MemoryMax=[0-9]'; do
+  grep -q "^$setting" "$unit" || fail "$unit lacks $setting"
+done
+if command -v systemd-analyze >/dev/null; then
+  warnings="$(systemd-analyze verify "$unit" 2>&1)" || fail "systemd-analyze verify $unit: $warnings"
+  [ -z "$warnings" ] || fail "systemd-analyze warns on $unit:"$'\n'"$warnings"
+fi
+ld952-server --version | grep -q "^ld952-server 0\." || fail "ld952-server --version printed no version"
+ld952-server --listen 127.0.0.1:0 2>"$work/server.log" &
+server=$!
+port=""
+for _ in $(seq 100); do
+  port="$(grep -o '"port":[0-9]*' "$work/server.log" | cut -d: -f2)" && [ -n "$port" ] && break
+  sleep 0.05
+done
+[ -n "$port" ] || fail "the installed ld952-server did not listen: $(cat "$work/server.log")"
+headers="$(curl -sS -o "$work/answer.txt" -D - --data-binary @/usr/share/doc/ld952/examples/kuf-chyby.xml \
+  "http://127.0.0.1:$port/v1/check?format=txt&name=kuf-chyby.xml")" || fail "curl could not post to the service"
+grep -q "^HTTP/1.1 200" <<<"$headers" || fail "the service answered: $headers"
+grep -qi "^X-KUF-Errors: [1-9]" <<<"$headers" || fail "the service gave no errors of the sample: $headers"
+grep -q "Celkem chyb vahy E" "$work/answer.txt" || fail "the service's protocol has no totals"
+kill -TERM "$server"
+status=0
+wait "$server" || status=$?
+[ "$status" -eq 0 ] || fail "ld952-server ended with $status after SIGTERM"
+server=""
 cd "$root"
 
 dpkg --purge "${packages[@]}" >/dev/null || fail "dpkg --purge ${packages[*]} failed"
