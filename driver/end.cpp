@@ -47,7 +47,8 @@ KonecCteni cti(Cteni &c) {
   konec.radka = c.reader.cislo_radky;
   konec.prubeh = c.reader.prubeh;
   c.reader.insoub.reset();
-  konec.kopie = std::move(c.reader.outsoub);
+  konec.kopie = std::move(c.reader.outsoub); // ended by the summary, on the checking thread
+  c.reader.sw_vystup = 'N';
   return konec;
 }
 

@@ -18,7 +18,7 @@ constexpr char kKonec = 'W';
 // A line of the output copy made of `casti`, when the copy is written; a prologue line is the
 // longest, a name of 50 and a rest of 300 characters.
 void kopie(State &s, std::initializer_list<std::string_view> casti) {
-  if (s.sw_vystup != 'A' || s.outsoub == nullptr)
+  if (s.sw_vystup != 'A')
     return;
   Pole<400> radka;
   for (std::string_view c : casti)
@@ -28,7 +28,7 @@ void kopie(State &s, std::initializer_list<std::string_view> casti) {
 
 // The copy line of a value element, when it leaves one and the output copy is written.
 void kopie_prvku(State &s, const Prvek &p) {
-  if (!p.kopie || s.sw_vystup != 'A' || s.outsoub == nullptr)
+  if (!p.kopie || s.sw_vystup != 'A')
     return;
   report::Sink &out = *s.outsoub;
   if (!p.cely.empty() && p.obsah.data() == p.elem.data() + p.elem.size() + 1) {
@@ -201,9 +201,10 @@ constexpr Stav kStavy[] = {
     {'J', oddil<'J', 'I'>}, // the root end tag: I
     {'I', zpracuj_KUFm},    // after the root end tag: S "zamestnavatel", J "/KUF"
 };
-// The handler of every state by its letter; none for W and any other.
+// The handler of every state by its letter, for every value of a byte; none for W and any
+// other.
 constexpr auto kObsluhy = [] {
-  std::array<char (*)(State &), 128> t{};
+  std::array<char (*)(State &), 256> t{};
   for (const Stav &st : kStavy)
     t[static_cast<unsigned char>(st.stav)] = st.obsluha;
   return t;
@@ -214,7 +215,7 @@ constexpr auto kObsluhy = [] {
 void cti_dokument(State &s) {
   for (;;) {
     const auto stav = static_cast<unsigned char>(s.rezim_zprac);
-    if (stav >= kObsluhy.size() || kObsluhy[stav] == nullptr)
+    if (kObsluhy[stav] == nullptr)
       return; // W: the input has ended for good
     s.rezim_zprac = kObsluhy[stav](s);
   }

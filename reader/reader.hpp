@@ -189,7 +189,7 @@ struct State {
   Predani *predani = nullptr; // what the machine reads is handed to
   // output copy
   std::unique_ptr<report::Sink> outsoub; // written while sw_vystup is 'A'
-  char sw_vystup = 'N';                  // 'A' while the output copy is written
+  char sw_vystup = 'N'; // 'A' while the output copy is written: outsoub is set then
 };
 
 // ---- Scanner (scanner.cpp)

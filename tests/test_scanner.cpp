@@ -1,5 +1,8 @@
 // The markup scanner on inputs held in memory: the four operations, their flags, the line
-// counter, over-long texts at the buffer's limit, and reading on across the inputs of a list.
+// counter, over-long texts at the buffer's limit, and reading on across the inputs of a list;
+// and the inputs it reads: a file, and a source of the caller's.
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -248,6 +251,35 @@ TEST_F(Scanner, OpensAFileWithItsSize) {
   EXPECT_EQ(in->size(), 0u);
   EXPECT_EQ(reader::Input::open(::testing::TempDir(), 4096), nullptr); // a folder
   EXPECT_EQ(reader::Input::open(one, 4096), nullptr);                  // gone
+}
+
+// A caller's source fills as much of the buffer as it gives, until it gives 0, and is not
+// asked again after that; a count below 0 or above the buffer's room is a failed read.
+TEST(Input, ReadsACallersSourceUntilItGivesNothing) {
+  struct Zdroj {
+    std::vector<std::ptrdiff_t> counts;
+    std::size_t asked = 0;
+  };
+  const reader::Zdroj read = [](void *buffer, std::size_t size, void *context) {
+    auto &z = *static_cast<Zdroj *>(context);
+    const std::ptrdiff_t n = z.counts.at(z.asked++);
+    if (n > 0)
+      std::memset(buffer, 'x', std::min(size, static_cast<std::size_t>(n)));
+    return n;
+  };
+  Zdroj z{{1, 4, 0}};
+  reader::Input in(read, &z, 4);
+  EXPECT_EQ(in.fill(), "x");
+  EXPECT_EQ(in.fill(), "xxxx"); // the whole buffer
+  EXPECT_EQ(in.fill(), "");
+  EXPECT_EQ(in.fill(), "");
+  EXPECT_EQ(z.asked, 3u);
+  EXPECT_EQ(in.size(), 0u);
+  for (const std::ptrdiff_t bad : {-1, 5}) {
+    Zdroj failing{{bad}};
+    reader::Input broken(read, &failing, 4);
+    EXPECT_THROW(broken.fill(), reader::ChybaCteni) << bad;
+  }
 }
 
 TEST_F(Scanner, ReadsOnAcrossTheInputsOfAList) {
