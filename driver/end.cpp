@@ -48,7 +48,6 @@ KonecCteni cti(Cteni &c) {
   konec.prubeh = c.reader.prubeh;
   c.reader.insoub.reset();
   konec.kopie = std::move(c.reader.outsoub); // ended by the summary, on the checking thread
-  c.reader.sw_vystup = 'N';
   return konec;
 }
 

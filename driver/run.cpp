@@ -122,7 +122,6 @@ void otevri_sinky(Kontrola &k) {
   if (opt.copy_writer != nullptr) {
     reader.outsoub =
         std::make_unique<report::CallbackSink>(opt.copy_writer, opt.copy_writer_context);
-    reader.sw_vystup = 'A';
   } else if (kopie_do_souboru) {
     const Zapsany zapsany{o.kopie ? o.kopie->cesta() : d.s_vystup,
                           o.kopie ? o.kopie->identita() : Identita{}};
@@ -132,7 +131,6 @@ void otevri_sinky(Kontrola &k) {
       nelze_otevrit(r, d.s_vystup, true);
     }
     reader.outsoub = report::FileSink::adopt(f);
-    reader.sw_vystup = 'A';
     if (reader.outsoub->lze_zkratit())
       d.zapsane.push_back(zapsany);
   }

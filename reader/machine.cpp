@@ -18,7 +18,7 @@ constexpr char kKonec = 'W';
 // A line of the output copy made of `casti`, when the copy is written; a prologue line is the
 // longest, a name of 50 and a rest of 300 characters.
 void kopie(State &s, std::initializer_list<std::string_view> casti) {
-  if (s.sw_vystup != 'A')
+  if (s.sw_vystup() != 'A')
     return;
   Pole<400> radka;
   for (std::string_view c : casti)
@@ -28,7 +28,7 @@ void kopie(State &s, std::initializer_list<std::string_view> casti) {
 
 // The copy line of a value element, when it leaves one and the output copy is written.
 void kopie_prvku(State &s, const Prvek &p) {
-  if (!p.kopie || s.sw_vystup != 'A')
+  if (!p.kopie || s.sw_vystup() != 'A')
     return;
   report::Sink &out = *s.outsoub;
   if (!p.cely.empty() && p.obsah.data() == p.elem.data() + p.elem.size() + 1) {

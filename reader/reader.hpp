@@ -188,8 +188,8 @@ struct State {
   Pole<300> akt_obsah;        // its content without leading blanks
   Predani *predani = nullptr; // what the machine reads is handed to
   // output copy
-  std::unique_ptr<report::Sink> outsoub; // written while sw_vystup is 'A'
-  char sw_vystup = 'N'; // 'A' while the output copy is written: outsoub is set then
+  std::unique_ptr<report::Sink> outsoub; // the output copy, while this reader writes it
+  char sw_vystup() const { return outsoub != nullptr ? 'A' : 'N'; } // 'A' while it is written
 };
 
 // ---- Scanner (scanner.cpp)
